@@ -1,0 +1,38 @@
+// The package's files as they lie in the program file: raw data resources,
+// read in place where the loader mapped them, and written out unchanged.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <span>
+#include <string>
+
+// A read-only view of one payload item's bytes. Loaded resources live as
+// long as the module, so there is nothing to free.
+class PayloadStream {
+public:
+  // Raises the resource-not-found error when the program has no such item.
+  static PayloadStream Open(const wchar_t *resourceName);
+  std::span<const std::byte> Bytes() const { return bytes_; }
+
+private:
+  explicit PayloadStream(std::span<const std::byte> bytes) : bytes_(bytes) {}
+  std::span<const std::byte> bytes_;
+};
+
+// Creates (or replaces) the file and writes every byte in one piece. Raises
+// the file-creation error or the stream-write error.
+void SaveToFile(const PayloadStream &stream, const std::wstring &path);
+
+// The package's items in the order they are always handled, each with the
+// name it is saved under (appended to a folder path as it stands).
+struct PayloadFile {
+  const wchar_t *resourceName;
+  const wchar_t *fileName;
+};
+inline constexpr PayloadFile kPayloadFiles[] = {
+    {L"FILE1", L"\\VELNORIX410aE.exe"},
+    {L"FILE2", L"\\VELNORIX_User'sManual.pdf"},
+    {L"FILE3", L"\\ReadMe_E.txt"},
+};

@@ -1,0 +1,45 @@
+#include "package/ShellCopy.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+
+namespace {
+
+// A shell path list of one entry: the text, then two terminating zeros.
+// Callers keep the text under MAX_PATH characters.
+struct PathList {
+  wchar_t chars[MAX_PATH + 1] = {};
+  explicit PathList(const std::wstring &text) {
+    std::copy_n(text.c_str(), std::min<std::size_t>(text.size(), MAX_PATH - 1), chars);
+  }
+};
+
+std::wstring Qualified(const std::wstring &destination) {
+  wchar_t qualified[MAX_PATH + 1] = {};
+  if (PathSearchAndQualifyW(destination.c_str(), qualified, MAX_PATH))
+    return qualified;
+  return destination;
+}
+
+} // namespace
+
+ShellCopyResult ShellCopyFolderContents(HWND owner, const std::wstring &sourceFolder,
+                                        const std::wstring &destination) {
+  const PathList from(sourceFolder + L"\\*.*");
+  std::wstring target = Qualified(destination);
+  const PathList to(target);
+
+  SHFILEOPSTRUCTW operation{};
+  operation.hwnd = owner;
+  operation.wFunc = FO_COPY;
+  operation.pFrom = from.chars;
+  operation.pTo = to.chars;
+  // No flag at all: the shell shows its progress, asks before creating the
+  // folder and before replacing files, reports its errors, and lets the user
+  // cancel.
+  operation.fFlags = 0;
+  const int result = SHFileOperationW(&operation);
+  return {std::move(target), result == 0 && !operation.fAnyOperationsAborted};
+}

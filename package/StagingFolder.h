@@ -1,0 +1,36 @@
+// A folder of the run's own under the temporary path, where the package is
+// written before the shell copies it. New and empty on every run; removed
+// with what was staged in it when the object goes away, on success and on
+// error alike.
+#pragma once
+
+#include "package/PayloadItem.h"
+
+#include <string>
+#include <vector>
+
+class StagingFolder {
+public:
+  // Creates a new folder whose name begins with "VELNORIX". Raises an error
+  // before anything is written when the temporary path cannot be used or
+  // the folder cannot be created.
+  StagingFolder();
+  ~StagingFolder();
+  StagingFolder(const StagingFolder &) = delete;
+  StagingFolder &operator=(const StagingFolder &) = delete;
+
+  const std::wstring &Path() const { return path_; }
+  // Saves the stream under the folder; the file is removed with the folder.
+  void Stage(const PayloadStream &stream, const wchar_t *fileName);
+
+  // The longest staging folder path: its wildcard source list ("\*.*") and
+  // each staged file path must still fit the shell's MAX_PATH buffers.
+  static std::size_t MaxPathLength();
+
+private:
+  std::wstring path_;
+  std::vector<std::wstring> staged_;
+};
+
+// The temporary-folder error: the folder, or the system's text when there is none.
+[[noreturn]] void RaiseTemporaryFolderError(const std::wstring &detail);

@@ -1,0 +1,170 @@
+#include "toolkit/Application.h"
+
+#include "toolkit/Error.h"
+#include "toolkit/Form.h"
+#include "toolkit/MessageBox.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <exception>
+#include <vector>
+
+namespace toolkit {
+
+namespace {
+
+Application *theApplication = nullptr;
+constexpr wchar_t kApplicationClass[] = L"ToolkitApplication";
+
+LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  // The task-bar button's close asks the loop to end, like the main form's.
+  if (message == WM_CLOSE) {
+    App().Terminate();
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+std::wstring Widen(const char *text) {
+  std::wstring wide;
+  for (; *text; ++text)
+    wide.push_back(static_cast<unsigned char>(*text));
+  return wide;
+}
+
+// Disables the program's other top-level windows while a modal box is up,
+// then enables them again and restores the active window and the focus.
+class TaskWindowsDisabled {
+public:
+  TaskWindowsDisabled() : active_(GetActiveWindow()), focus_(GetFocus()) {
+    EnumThreadWindows(GetCurrentThreadId(), &Collect, reinterpret_cast<LPARAM>(&disabled_));
+    for (HWND window : disabled_)
+      EnableWindow(window, FALSE);
+  }
+  ~TaskWindowsDisabled() {
+    for (HWND window : disabled_)
+      EnableWindow(window, TRUE);
+    if (active_ && IsWindow(active_))
+      SetActiveWindow(active_);
+    if (focus_ && IsWindow(focus_))
+      SetFocus(focus_);
+  }
+  TaskWindowsDisabled(const TaskWindowsDisabled &) = delete;
+  TaskWindowsDisabled &operator=(const TaskWindowsDisabled &) = delete;
+
+private:
+  static BOOL CALLBACK Collect(HWND window, LPARAM list) {
+    if (IsWindowVisible(window) && IsWindowEnabled(window))
+      reinterpret_cast<std::vector<HWND> *>(list)->push_back(window);
+    return TRUE;
+  }
+  HWND active_;
+  HWND focus_;
+  std::vector<HWND> disabled_;
+};
+
+} // namespace
+
+Application &App() { return *theApplication; }
+
+std::wstring ErrorDisplayText(std::wstring message) {
+  if (!message.empty() && message.back() > L'.')
+    message += L'.';
+  return message;
+}
+
+Application::Application() {
+  theApplication = this;
+  comInitialised_ = SUCCEEDED(CoInitialize(nullptr));
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = ApplicationProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hIcon = LoadIconW(windowClass.hInstance, MAKEINTRESOURCEW(1));
+  windowClass.lpszClassName = kApplicationClass;
+  RegisterClassExW(&windowClass);
+  Form::RegisterWindowClasses();
+
+  // A zero-sized window at the centre of the screen: it carries the task-bar
+  // button under the application's title and owns the main form.
+  const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
+  const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
+  window_.Reset(CreateWindowExW(0, kApplicationClass, L"",
+                                WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU |
+                                    WS_MINIMIZEBOX,
+                                x, y, 0, 0, nullptr, nullptr, windowClass.hInstance, nullptr));
+}
+
+Application::~Application() {
+  window_.Reset();
+  if (comInitialised_)
+    CoUninitialize();
+  theApplication = nullptr;
+}
+
+void Application::SetTitle(const std::wstring &title) {
+  title_ = title;
+  SetWindowTextW(window_.Get(), title.c_str());
+}
+
+void Application::Run(Form &mainForm) {
+  mainForm_ = &mainForm;
+  ShowWindow(window_.Get(), SW_SHOWNOACTIVATE);
+  mainForm.Show();
+  MSG msg;
+  while (!terminated_ && GetMessageW(&msg, nullptr, 0, 0) > 0)
+    Dispatch(msg);
+  mainForm.Hide();
+  mainForm_ = nullptr;
+}
+
+void Application::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      terminated_ = true;
+      break;
+    }
+    Dispatch(msg);
+  }
+}
+
+void Application::Dispatch(MSG &msg) {
+  if (mainForm_ && mainForm_->PreTranslateMessage(msg))
+    return;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+void Application::HandleException() noexcept {
+  ReleaseCapture();
+  try {
+    try {
+      throw;
+    } catch (const Abort &) {
+    } catch (const Error &error) {
+      ShowError(error.Message());
+    } catch (const std::exception &error) {
+      ShowError(Widen(error.what()));
+    } catch (...) {
+      ShowError(L"Unexpected error");
+    }
+  } catch (...) {
+    // Showing the error failed too (out of memory): nothing is left to tell
+    // the user with, and the loop must go on.
+  }
+}
+
+void Application::ShowError(const std::wstring &message) {
+  HWND owner = GetActiveWindow();
+  if (!owner)
+    owner = window_.Get();
+  TaskWindowsDisabled disabled;
+  ShowMessageBox(owner, ErrorDisplayText(message), title_, MessageIcon::Error);
+}
+
+} // namespace toolkit

@@ -1,0 +1,60 @@
+// The application object: title, the hidden window that carries the
+// task-bar button, the message loop and the error display.
+#pragma once
+
+#include "toolkit/Handle.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace toolkit {
+
+class Form;
+
+class Application {
+public:
+  // Initialises the component runtime for this thread and the common
+  // controls, and creates the application's own window.
+  Application();
+  ~Application();
+  Application(const Application &) = delete;
+  Application &operator=(const Application &) = delete;
+
+  void SetTitle(const std::wstring &title);
+  const std::wstring &Title() const { return title_; }
+  HWND Handle() const { return window_.Get(); }
+
+  // Shows the main form and runs the loop until the main form closes.
+  void Run(Form &mainForm);
+  // Dispatches every message already waiting, then returns.
+  void ProcessMessages();
+  // Asks the loop to end. A running handler, and any modal loop it starts,
+  // carry on; the loop ends once control returns to it.
+  void Terminate() { terminated_ = true; }
+  bool Terminated() const { return terminated_; }
+
+  // Call from inside a catch block: shows the error being handled unless it
+  // is an Abort. Never throws.
+  void HandleException() noexcept;
+  // The error display: the message with its full stop, in a stop box.
+  void ShowError(const std::wstring &message);
+
+private:
+  void Dispatch(MSG &msg);
+
+  std::wstring title_;
+  WindowHandle window_;
+  bool comInitialised_ = false;
+  bool terminated_ = false;
+  Form *mainForm_ = nullptr;
+};
+
+// The one application object of the program.
+Application &App();
+
+// The error display's text: a full stop is added when the message is not
+// empty and its last code unit lies above '.'.
+std::wstring ErrorDisplayText(std::wstring message);
+
+} // namespace toolkit

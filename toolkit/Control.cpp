@@ -1,0 +1,72 @@
+#include "toolkit/Control.h"
+
+#include "toolkit/Container.h"
+
+namespace toolkit {
+
+namespace {
+// Control identifiers start well above IDOK and IDCANCEL, which the dialog
+// keyboard interface sends for Enter and Escape: no control answers them.
+int nextControlId = 1000;
+} // namespace
+
+Control::Control(Container &parent, Kind kind, Bounds bounds, const std::wstring &text,
+                 Initially state)
+    : parent_(&parent), id_(nextControlId++) {
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style;
+  if (state != Initially::Hidden)
+    style |= WS_VISIBLE;
+  if (state == Initially::Disabled)
+    style |= WS_DISABLED;
+  HWND window = CreateWindowExW(kind.exStyle, kind.windowClass, text.c_str(), style, bounds.left,
+                                bounds.top, bounds.width, bounds.height, parent.Handle(),
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
+                                GetModuleHandleW(nullptr), nullptr);
+  Attach(window);
+  // Later controls paint over earlier ones, as in the layout table.
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(parent.Font()), FALSE);
+}
+
+Control::~Control() {
+  // Messages sent while the window is destroyed must not reach an object
+  // that is half gone.
+  if (window_)
+    SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, 0);
+}
+
+void Control::Attach(HWND window) {
+  window_.Reset(window);
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+Control *Control::FromHandle(HWND window) {
+  return window ? reinterpret_cast<Control *>(GetWindowLongPtrW(window, GWLP_USERDATA)) : nullptr;
+}
+
+// The control's own flag: a control on a hidden page still counts as visible.
+bool Control::Visible() const { return (GetWindowLongW(Handle(), GWL_STYLE) & WS_VISIBLE) != 0; }
+
+void Control::SetVisible(bool visible) { ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE); }
+
+bool Control::Enabled() const { return IsWindowEnabled(Handle()); }
+
+void Control::SetEnabled(bool enabled) { EnableWindow(Handle(), enabled); }
+
+std::wstring Control::Text() const {
+  std::wstring text(GetWindowTextLengthW(Handle()) + 1, L'\0');
+  text.resize(GetWindowTextW(Handle(), text.data(), static_cast<int>(text.size())));
+  return text;
+}
+
+void Control::SetText(const std::wstring &text) { SetWindowTextW(Handle(), text.c_str()); }
+
+void Control::SetFont(HFONT font) {
+  SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+void Control::BringToFront() {
+  SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+} // namespace toolkit

@@ -1,0 +1,45 @@
+#include "toolkit/Error.h"
+
+namespace toolkit {
+
+namespace {
+
+// The toolkit's own message table. Kept as UTF-16 so that it reads the same
+// whatever the user's code page.
+constexpr wchar_t kResourceNotFound[] = L"%s リソースが見つかりません";
+constexpr wchar_t kFileCreatePrefix[] = L"ファイル \"";
+constexpr wchar_t kFileCreateSuffix[] = L"\" を作成できません。";
+constexpr wchar_t kStreamWriteError[] = L"ストリームへの書き込みエラー";
+
+std::wstring Format(const wchar_t *pattern, const std::wstring &argument) {
+  std::wstring text = pattern;
+  const auto at = text.find(L"%s");
+  if (at != std::wstring::npos)
+    text.replace(at, 2, argument);
+  return text;
+}
+
+} // namespace
+
+std::wstring SystemErrorText(DWORD code) {
+  wchar_t buffer[256] = {};
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, code, 0, buffer, 256, nullptr);
+  std::wstring text(buffer, length);
+  while (!text.empty() && (text.back() <= L' ' || text.back() == L'.'))
+    text.pop_back();
+  return text;
+}
+
+void RaiseFileCreateError(const std::wstring &path) {
+  const DWORD code = GetLastError();
+  throw Error(kFileCreatePrefix + path + kFileCreateSuffix + SystemErrorText(code));
+}
+
+void RaiseResourceNotFound(const std::wstring &name) {
+  throw Error(Format(kResourceNotFound, name));
+}
+
+void RaiseStreamWriteError() { throw Error(kStreamWriteError); }
+
+} // namespace toolkit

@@ -1,0 +1,63 @@
+// Owners for Windows handles: each closes or frees its handle exactly once.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace toolkit {
+
+// Traits give the handle type, its "no handle" value and how to close it.
+template <typename Traits> class UniqueHandle {
+public:
+  using Type = typename Traits::Type;
+
+  UniqueHandle() = default;
+  explicit UniqueHandle(Type handle) : handle_(handle) {}
+  UniqueHandle(UniqueHandle &&other) noexcept
+      : handle_(std::exchange(other.handle_, Traits::Invalid())) {}
+  UniqueHandle &operator=(UniqueHandle &&other) noexcept {
+    if (this != &other)
+      Reset(std::exchange(other.handle_, Traits::Invalid()));
+    return *this;
+  }
+  UniqueHandle(const UniqueHandle &) = delete;
+  UniqueHandle &operator=(const UniqueHandle &) = delete;
+  ~UniqueHandle() { Reset(); }
+
+  Type Get() const { return handle_; }
+  explicit operator bool() const { return handle_ != Traits::Invalid(); }
+  void Reset(Type handle = Traits::Invalid()) {
+    if (handle_ != Traits::Invalid())
+      Traits::Close(handle_);
+    handle_ = handle;
+  }
+
+private:
+  Type handle_ = Traits::Invalid();
+};
+
+// CreateFileW answers INVALID_HANDLE_VALUE on failure, not null.
+struct FileTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Type h) { CloseHandle(h); }
+};
+template <typename T> struct GdiTraits {
+  using Type = T;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { DeleteObject(h); }
+};
+struct WindowTraits {
+  using Type = HWND;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { DestroyWindow(h); }
+};
+
+using FileHandle = UniqueHandle<FileTraits>;
+using FontHandle = UniqueHandle<GdiTraits<HFONT>>;
+using BrushHandle = UniqueHandle<GdiTraits<HBRUSH>>;
+using BitmapHandle = UniqueHandle<GdiTraits<HBITMAP>>;
+using WindowHandle = UniqueHandle<WindowTraits>;
+
+} // namespace toolkit

@@ -1,0 +1,40 @@
+#include "toolkit/Label.h"
+
+namespace toolkit {
+
+Label::Label(Container &parent, Bounds bounds, const std::wstring &text)
+    : Control(parent, {L"STATIC", SS_LEFT | SS_NOPREFIX}, bounds, text),
+      autoSize_(bounds.width == kAutoSize) {
+  FitToText();
+}
+
+void Label::SetText(const std::wstring &text) {
+  Control::SetText(text);
+  FitToText();
+}
+
+void Label::SetFont(HFONT font) {
+  Control::SetFont(font);
+  FitToText();
+}
+
+void Label::FitToText() {
+  if (!autoSize_)
+    return;
+  const std::wstring text = Text();
+  const HDC dc = GetDC(Handle());
+  const HGDIOBJ previous =
+      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(Handle(), WM_GETFONT, 0, 0)));
+  RECT extent{0, 0, 0, 0};
+  // An empty label keeps the height of one line, as a text would have.
+  DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &extent,
+            DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  if (text.empty())
+    extent.right = 0;
+  SelectObject(dc, previous);
+  ReleaseDC(Handle(), dc);
+  SetWindowPos(Handle(), nullptr, 0, 0, extent.right, extent.bottom,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+} // namespace toolkit

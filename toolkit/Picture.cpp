@@ -1,0 +1,25 @@
+#include "toolkit/Picture.h"
+
+namespace toolkit {
+
+Picture::Picture(Container &parent, Bounds bounds, int bitmapId)
+    : Control(parent, {L"STATIC", SS_OWNERDRAW}, bounds, L""),
+      bitmap_(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
+                                              MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0,
+                                              LR_CREATEDIBSECTION))) {}
+
+void Picture::DrawItem(const DRAWITEMSTRUCT &item) {
+  if (!bitmap_)
+    return;
+  BITMAP info{};
+  GetObjectW(bitmap_.Get(), sizeof info, &info);
+  const HDC source = CreateCompatibleDC(item.hDC);
+  const HGDIOBJ previous = SelectObject(source, bitmap_.Get());
+  const RECT &to = item.rcItem;
+  StretchBlt(item.hDC, to.left, to.top, to.right - to.left, to.bottom - to.top, source, 0, 0,
+             info.bmWidth, info.bmHeight, SRCCOPY);
+  SelectObject(source, previous);
+  DeleteDC(source);
+}
+
+} // namespace toolkit

@@ -1,0 +1,20 @@
+// The rules a destination folder text must pass before anything is written.
+#pragma once
+
+#include <string_view>
+
+enum class DestinationVerdict {
+  Accepted,
+  ForbiddenCharacter, // a character or a place no folder name may hold
+  TooLong,            // beyond what the extraction's path buffers take
+};
+
+// The longest destination the extraction's 261-character buffers take with
+// their two terminating zeros.
+inline constexpr std::size_t kMaxDestinationLength = 259;
+
+DestinationVerdict CheckDestination(std::wstring_view text);
+
+inline constexpr wchar_t kForbiddenCharacterMessage[] =
+    L"A file name cannot contain any of the following characters:\r\n    \\ / : * ? \" < > |";
+inline constexpr wchar_t kTooLongMessage[] = L"A folder path cannot be longer than 259 characters.";

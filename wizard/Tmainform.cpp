@@ -1,0 +1,192 @@
+#include "wizard/Tmainform.h"
+
+#include "package/ExtractionRun.h"
+#include "toolkit/Application.h"
+#include "toolkit/FolderBrowser.h"
+#include "toolkit/MessageBox.h"
+#include "wizard/DestinationCheck.h"
+
+namespace {
+
+constexpr wchar_t kCaption[] = L"ORVEN VELNORIX Serial Emulation Driver Ver.4.10a";
+
+struct HeaderTexts {
+  const wchar_t *title;
+  const wchar_t *subtitle;
+};
+constexpr HeaderTexts kAgreementHeader{L"License Agreement",
+                                       L"Please read the following license agreement carefully."};
+constexpr HeaderTexts kDestinationHeader{L"Location to Save Files",
+                                         L"Where would you like to save your files?"};
+constexpr HeaderTexts kProgressHeader{L"Extracting Files",
+                                      L"The contents of this package are being extracted."};
+constexpr HeaderTexts kFinishHeader{L"", L""};
+
+struct FinishTexts {
+  const wchar_t *lines[4];
+};
+constexpr FinishTexts kCompleted{{L"The extraction was completed.",
+                                  L"The Wizard has finished extracting ORVEN VELNORIX",
+                                  L"Serial Emulation Driver Ver.4.10a Installer to your ",
+                                  L"computer.  To exit the wizard, click Finish."}};
+constexpr FinishTexts kCanceled{{L"The extraction was canceled.",
+                                 L"The Wizard has canceled extracting ORVEN VELNORIX",
+                                 L"Serial Emulation Driver Ver.4.10a Installer to your ",
+                                 L"computer.  To exit the wizard, click Finish."}};
+
+// The folder of the running program, with its trailing backslash.
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return path.substr(0, path.rfind(L'\\') + 1);
+}
+
+} // namespace
+
+std::wstring TMainForm::AgreementText() {
+  const HMODULE module = GetModuleHandleW(nullptr);
+  const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(IDR_AGREEMENT), MAKEINTRESOURCEW(10));
+  if (!resource)
+    return L"";
+  const auto *bytes = static_cast<const char *>(LockResource(LoadResource(module, resource)));
+  int size = static_cast<int>(SizeofResource(module, resource));
+  // The owner's text is UTF-8; a byte-order mark is not part of it.
+  if (size >= 3 && std::string_view(bytes, 3) == "\xEF\xBB\xBF") {
+    bytes += 3;
+    size -= 3;
+  }
+  std::wstring text(MultiByteToWideChar(CP_UTF8, 0, bytes, size, nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, bytes, size, text.data(), static_cast<int>(text.size()));
+  // The text box breaks lines only at CR LF.
+  std::wstring lines;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r'))
+      lines += L'\r';
+    lines += text[i];
+  }
+  return lines;
+}
+
+TMainForm::TMainForm() : Form(kCaption, 497, 360, formFont.Get()) {
+  TitleLabel1.SetFont(titleFont.Get());
+  Label01.SetFont(headlineFont.Get());
+
+  SetKeyboardOrder({&TopPanel, &BackButton, &NextButton, &CancelButton, &EulaPanel, &PathPanel,
+                    &FinishPanel, &ProgPanel});
+  EulaPanel.SetKeyboardOrder({&Memo, &RadioButton1, &RadioButton2});
+  PathPanel.SetKeyboardOrder({&PathEdit, &ChangeButton});
+
+  NextButton.OnClick = [this] { NextButtonClick(); };
+  BackButton.OnClick = [this] { BackButtonClick(); };
+  CancelButton.OnClick = [this] { CancelButtonClick(); };
+  RadioButton1.OnClick = [this] { RadioButton1Click(); };
+  RadioButton2.OnClick = [this] { RadioButton2Click(); };
+  PathEdit.OnChange = [this] { PathEditChange(); };
+  ChangeButton.OnClick = [this] { ChangeButtonClick(); };
+}
+
+void TMainForm::SwitchPanels(bool showPath, bool showProg) {
+  EulaPanel.SetVisible(false);
+  PathPanel.SetVisible(showPath);
+  ProgPanel.SetVisible(showProg);
+  FinishPanel.SetVisible(false);
+  BackButton.SetEnabled(showPath);
+  NextButton.SetEnabled(showPath);
+  CancelButton.SetEnabled(showPath);
+}
+
+void TMainForm::NextButtonClick() {
+  if (EulaPanel.Visible()) {
+    TitleLabel1.SetText(kDestinationHeader.title);
+    TitleLabel2.SetText(kDestinationHeader.subtitle);
+    SwitchPanels(true, false);
+    FillDefaultDestination();
+  } else if (PathPanel.Visible()) {
+    if (DestinationAccepted())
+      RunExtraction();
+  } else if (ProgPanel.Visible()) {
+    TitleLabel1.SetText(kFinishHeader.title);
+    TitleLabel2.SetText(kFinishHeader.subtitle);
+    EulaPanel.SetVisible(false);
+    PathPanel.SetVisible(false);
+    ProgPanel.SetVisible(false);
+    // The finish page covers the header band too.
+    FinishPanel.BringToFront();
+    FinishPanel.SetVisible(true);
+    BackButton.SetVisible(false);
+    NextButton.SetText(L"&Finish");
+    NextButton.SetEnabled(true);
+    CancelButton.SetEnabled(false);
+  } else if (FinishPanel.Visible()) {
+    Close();
+  }
+}
+
+void TMainForm::BackButtonClick() {
+  TitleLabel1.SetText(kAgreementHeader.title);
+  TitleLabel2.SetText(kAgreementHeader.subtitle);
+  EulaPanel.SetVisible(true);
+  PathPanel.SetVisible(false);
+  BackButton.SetEnabled(false);
+  NextButton.SetEnabled(false);
+  RadioButton2.SetChecked(true);
+}
+
+void TMainForm::CancelButtonClick() { Close(); }
+
+void TMainForm::RadioButton1Click() { NextButton.SetEnabled(true); }
+
+void TMainForm::RadioButton2Click() { NextButton.SetEnabled(false); }
+
+void TMainForm::FillDefaultDestination() { PathEdit.SetText(ProgramFolder()); }
+
+void TMainForm::PathEditChange() { NextButton.SetEnabled(!PathEdit.Text().empty()); }
+
+void TMainForm::ChangeButtonClick() {
+  if (const auto folder = toolkit::BrowseForFolder(Handle(), PathEdit.Text()))
+    PathEdit.SetText(*folder);
+}
+
+bool TMainForm::DestinationAccepted() {
+  switch (CheckDestination(PathEdit.Text())) {
+  case DestinationVerdict::Accepted:
+    return true;
+  case DestinationVerdict::ForbiddenCharacter:
+    toolkit::ShowMessageBox(Handle(), kForbiddenCharacterMessage, L"Information",
+                            toolkit::MessageIcon::Information);
+    return false;
+  case DestinationVerdict::TooLong:
+    toolkit::ShowMessageBox(Handle(), kTooLongMessage, L"Information",
+                            toolkit::MessageIcon::Information);
+    return false;
+  }
+  return false;
+}
+
+void TMainForm::RunExtraction() {
+  TitleLabel1.SetText(kProgressHeader.title);
+  TitleLabel2.SetText(kProgressHeader.subtitle);
+  SwitchPanels(false, true);
+  toolkit::App().ProcessMessages();
+
+  const bool completed = ExtractPackage(Handle(), PathEdit.Text(), [this](int position) {
+    ProgressBar.SetPosition(position);
+    toolkit::App().ProcessMessages();
+  });
+  ShowFinishTexts(completed);
+  NextButtonClick();
+}
+
+void TMainForm::ShowFinishTexts(bool completed) {
+  const FinishTexts &texts = completed ? kCompleted : kCanceled;
+  toolkit::Label *labels[] = {&Label01, &Label02, &Label03, &Label04};
+  for (int i = 0; i < 4; ++i)
+    labels[i]->SetText(texts.lines[i]);
+}
