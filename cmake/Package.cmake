@@ -21,12 +21,17 @@ endforeach()
 # The three delivered files, in payload order, under the names they carry.
 set(PAYLOAD_NAMES "VELNORIX410aE.exe" "VELNORIX_User'sManual.pdf" "ReadMe_E.txt")
 
+# A small Windows program: the sample package's stand-in installer, and the
+# executable item of the tests' own payload.
+add_executable(sample_installer WIN32 "${RESOURCES_DIR}/sample-package/installer.c")
+target_link_options(sample_installer PRIVATE -s)
+set_target_properties(sample_installer PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bin")
+set(SAMPLE_INSTALLER "${CMAKE_BINARY_DIR}/bin/sample_installer.exe")
+
 if(PACKAGE_GENERATED_PAYLOAD)
   # The sample package's files are made at build time at their real sizes:
   # a small Windows program grown to size, a PDF and a readme.
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
-  add_executable(sample_installer WIN32 "${PACKAGE_DIR}/installer.c")
-  target_link_options(sample_installer PRIVATE -s)
   set(PAYLOAD_DIR "${CMAKE_BINARY_DIR}/sample-payload")
   set(PAYLOAD_FILES)
   foreach(name IN LISTS PAYLOAD_NAMES)
@@ -34,10 +39,11 @@ if(PACKAGE_GENERATED_PAYLOAD)
   endforeach()
   add_custom_command(OUTPUT ${PAYLOAD_FILES}
     COMMAND Python3::Interpreter "${CMAKE_SOURCE_DIR}/scripts/make_sample_payload.py"
-            --program "$<TARGET_FILE:sample_installer>" --out-dir "${PAYLOAD_DIR}"
+            --program "${SAMPLE_INSTALLER}" --out-dir "${PAYLOAD_DIR}"
     DEPENDS sample_installer "${CMAKE_SOURCE_DIR}/scripts/make_sample_payload.py"
     COMMENT "Generating the sample package's files")
 else()
+  set(PAYLOAD_DIR "${PACKAGE_DIR}")
   set(PAYLOAD_FILES)
   foreach(name IN LISTS PAYLOAD_NAMES)
     if(NOT EXISTS "${PACKAGE_DIR}/${name}")

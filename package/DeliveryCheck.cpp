@@ -12,7 +12,8 @@ bool FileMatches(const std::wstring &path, const PayloadStream &stream) {
     return false;
   const auto expected = stream.Bytes();
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.Get(), &size) || static_cast<unsigned long long>(size.QuadPart) != expected.size())
+  if (!GetFileSizeEx(file.Get(), &size) ||
+      static_cast<unsigned long long>(size.QuadPart) != expected.size())
     return false;
 
   constexpr DWORD kChunk = 1 << 20;

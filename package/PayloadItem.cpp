@@ -17,9 +17,8 @@ PayloadStream PayloadStream::Open(const wchar_t *resourceName) {
 }
 
 void SaveToFile(const PayloadStream &stream, const std::wstring &path) {
-  const toolkit::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                             nullptr));
+  const toolkit::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file)
     toolkit::RaiseFileCreateError(path);
   const auto bytes = stream.Bytes();

@@ -30,7 +30,8 @@ std::wstring UniqueSuffix(int attempt) {
   QueryPerformanceCounter(&counter);
   const unsigned long long mixed =
       (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
-      static_cast<unsigned long long>(counter.QuadPart) ^ (static_cast<unsigned long long>(attempt) * 0x9E3779B97F4A7C15ull);
+      static_cast<unsigned long long>(counter.QuadPart) ^
+      (static_cast<unsigned long long>(attempt) * 0x9E3779B97F4A7C15ull);
   wchar_t text[17];
   std::swprintf(text, 17, L"%08lX", static_cast<unsigned long>(mixed ^ (mixed >> 32)));
   return text;

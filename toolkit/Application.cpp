@@ -93,10 +93,10 @@ Application::Application() {
   // button under the application's title and owns the main form.
   const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
   const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
-  window_.Reset(CreateWindowExW(0, kApplicationClass, L"",
-                                WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU |
-                                    WS_MINIMIZEBOX,
-                                x, y, 0, 0, nullptr, nullptr, windowClass.hInstance, nullptr));
+  window_.Reset(
+      CreateWindowExW(0, kApplicationClass, L"",
+                      WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y,
+                      0, 0, nullptr, nullptr, windowClass.hInstance, nullptr));
 }
 
 Application::~Application() {
@@ -113,6 +113,7 @@ void Application::SetTitle(const std::wstring &title) {
 
 void Application::Run(Form &mainForm) {
   mainForm_ = &mainForm;
+  terminated_ = false;
   ShowWindow(window_.Get(), SW_SHOWNOACTIVATE);
   mainForm.Show();
   MSG msg;

@@ -29,7 +29,9 @@ Container::Container(Container &parent, Bounds bounds, Initially state,
 
 Container::~Container() { SetWindowLongPtrW(Handle(), 0, 0); }
 
-void Container::BindWindowProc() { SetWindowLongPtrW(Handle(), 0, reinterpret_cast<LONG_PTR>(this)); }
+void Container::BindWindowProc() {
+  SetWindowLongPtrW(Handle(), 0, reinterpret_cast<LONG_PTR>(this));
+}
 
 HBRUSH Container::Background() const {
   return backgroundBrush_ ? backgroundBrush_.Get() : GetSysColorBrush(COLOR_BTNFACE);

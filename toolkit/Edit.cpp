@@ -16,8 +16,8 @@ void Edit::Command(WORD code) {
 
 Memo::Memo(Container &parent, Bounds bounds, const std::wstring &text)
     : Control(parent,
-              {L"EDIT", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP |
-                            WS_GROUP,
+              {L"EDIT",
+               ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | WS_GROUP,
                WS_EX_CLIENTEDGE},
               bounds, L"") {
   SendMessageW(Handle(), EM_SETLIMITTEXT, 0, 0);

@@ -9,9 +9,7 @@ namespace {
 constexpr DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
 
-bool CanTakeFocus(HWND window) {
-  return IsWindowVisible(window) && IsWindowEnabled(window);
-}
+bool CanTakeFocus(HWND window) { return IsWindowVisible(window) && IsWindowEnabled(window); }
 
 // The first control in keyboard order that can take the focus, looking
 // into panels on the way.

@@ -4,9 +4,8 @@ namespace toolkit {
 
 Picture::Picture(Container &parent, Bounds bounds, int bitmapId)
     : Control(parent, {L"STATIC", SS_OWNERDRAW}, bounds, L""),
-      bitmap_(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
-                                              MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0,
-                                              LR_CREATEDIBSECTION))) {}
+      bitmap_(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmapId),
+                                              IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {}
 
 void Picture::DrawItem(const DRAWITEMSTRUCT &item) {
   if (!bitmap_)

@@ -52,7 +52,8 @@ std::wstring ProgramFolder() {
 
 std::wstring TMainForm::AgreementText() {
   const HMODULE module = GetModuleHandleW(nullptr);
-  const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(IDR_AGREEMENT), MAKEINTRESOURCEW(10));
+  const HRSRC resource =
+      FindResourceW(module, MAKEINTRESOURCEW(IDR_AGREEMENT), MAKEINTRESOURCEW(10));
   if (!resource)
     return L"";
   const auto *bytes = static_cast<const char *>(LockResource(LoadResource(module, resource)));

@@ -2,6 +2,7 @@
 // row. The visible page panel is the wizard's whole page state.
 #pragma once
 
+#include "resources/ResourceIds.h"
 #include "toolkit/Bevel.h"
 #include "toolkit/Button.h"
 #include "toolkit/Edit.h"
@@ -11,7 +12,6 @@
 #include "toolkit/Picture.h"
 #include "toolkit/ProgressBar.h"
 #include "toolkit/RadioButton.h"
-#include "resources/ResourceIds.h"
 
 // The fonts exist before the form's window and controls that use them.
 struct WizardFonts {

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what building and testing the wizard needs on Debian 12, and
+# nothing when it is all there already.
+set -euo pipefail
+
+packages=(cmake make python3 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+  binutils-mingw-w64-i686 googletest wine wine32:i386 fonts-wine xvfb xauth imagemagick)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

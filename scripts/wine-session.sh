@@ -1,0 +1,33 @@
+# Sourced by the scripts that run the wizard: a private X display when asked
+# for (or when there is none), the build's own Wine prefix, and a persistent
+# wineserver. Everything started here stops when the calling script exits.
+
+# wine_session BUILD_DIR [private]
+wine_session() {
+  local build=$1 private=${2:-}
+  export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ -n "$private" ] || [ -z "${DISPLAY:-}" ]; then
+    local n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    WINE_SESSION_XVFB=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  fi
+  trap wine_session_end EXIT
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Preparing the Wine prefix in $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    # Without a window manager every dialog dismissal waits ~2 s unless Wine
+    # manages its own windows.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+  fi
+  wineserver -p
+}
+
+wine_session_end() {
+  wineserver -k 2>/dev/null || true
+  [ -n "${WINE_SESSION_XVFB:-}" ] && kill "$WINE_SESSION_XVFB" 2>/dev/null || true
+}

@@ -1,0 +1,16 @@
+# Fails when the program imports a DLL that Windows does not ship.
+execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${PROGRAM}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+set(system_dlls comctl32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll
+    shlwapi.dll user32.dll advapi32.dll)
+foreach(line IN LISTS imports)
+  string(REPLACE "DLL Name: " "" dll "${line}")
+  string(TOLOWER "${dll}" dll)
+  if(NOT dll IN_LIST system_dlls)
+    message(FATAL_ERROR "The program imports ${dll}, which is not a system DLL")
+  endif()
+  message(STATUS "imports ${dll}")
+endforeach()

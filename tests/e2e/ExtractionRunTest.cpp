@@ -1,0 +1,116 @@
+// The whole job: the package delivered into the folder the person names.
+#include "WizardDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+constexpr wchar_t kAccept[] = L"I &accept the terms in the license agreement";
+const wchar_t *const kFiles[] = {L"VELNORIX410aE.exe", L"VELNORIX_User'sManual.pdf",
+                                 L"ReadMe_E.txt"};
+
+const wchar_t *const kCompletedTexts[] = {L"The extraction was completed.",
+                                          L"The Wizard has finished extracting ORVEN VELNORIX",
+                                          L"Serial Emulation Driver Ver.4.10a Installer to your ",
+                                          L"computer.  To exit the wizard, click Finish."};
+const wchar_t *const kCanceledTexts[] = {L"The extraction was canceled.",
+                                         L"The Wizard has canceled extracting ORVEN VELNORIX",
+                                         L"Serial Emulation Driver Ver.4.10a Installer to your ",
+                                         L"computer.  To exit the wizard, click Finish."};
+
+class ExtractionRun : public testing::Test {
+protected:
+  TestFolder downloads;
+  TestFolder target;
+  Wizard wizard{downloads.Path()};
+  std::vector<std::wstring> stagingBefore = StagingFolders();
+
+  // Accepts, names the destination and presses Next on the Destination page.
+  void StartRun(const std::wstring &destination) {
+    wizard.Click(wizard.Button(kAccept));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(wizard.Button(L"&Next >")); }));
+    wizard.Click(wizard.Button(L"&Next >"));
+    ASSERT_TRUE(WaitUntil([&] { return wizard.Label(L"Location to Save Files"); }));
+    wizard.Type(wizard.PathEdit(), destination);
+    wizard.Click(wizard.Button(L"&Next >"));
+  }
+  bool OnFinishPage() const { return wizard.Button(L"&Finish") != nullptr; }
+  void ExpectFinishTexts(const wchar_t *const (&texts)[4]) const {
+    for (const wchar_t *text : texts)
+      EXPECT_TRUE(wizard.Label(text)) << testing::PrintToString(std::wstring(text));
+    EXPECT_FALSE(IsWindowVisible(wizard.Button(L"< &Back")));
+    EXPECT_FALSE(IsWindowEnabled(wizard.Button(L"Cancel")));
+  }
+  void ExpectPackageIn(const std::wstring &folder) const {
+    for (const wchar_t *file : kFiles) {
+      const std::string delivered = ReadBytes(folder + L"\\" + file);
+      EXPECT_FALSE(delivered.empty()) << testing::PrintToString(std::wstring(file));
+      EXPECT_TRUE(delivered == ReadBytes(options.payload + L"\\" + file))
+          << testing::PrintToString(std::wstring(file)) << " differs from the package's";
+    }
+  }
+};
+
+TEST_F(ExtractionRun, DeliversThePackageToANewFolderAndFinishes) {
+  const std::wstring destination = target / L"Driver Package";
+  StartRun(destination);
+  // Watch the bar while the run goes on: it only ever stands at its steps.
+  std::set<int> seen;
+  ASSERT_TRUE(WaitUntil([&] {
+    if (const HWND bar = wizard.Progress(); bar && IsWindowVisible(bar))
+      seen.insert(Wizard::Position(bar));
+    return OnFinishPage();
+  }));
+  for (int position : seen)
+    EXPECT_TRUE(position == 0 || position == 330 || position == 660 || position == 1000)
+        << position;
+
+  ExpectFinishTexts(kCompletedTexts);
+  ExpectPackageIn(destination);
+  EXPECT_EQ(StagingFolders(), stagingBefore);
+  wizard.Screenshot(L"5-finish-completed");
+  wizard.Click(wizard.Button(L"&Finish"));
+  EXPECT_EQ(wizard.WaitForExit(), 0);
+}
+
+TEST_F(ExtractionRun, CancelAtTheShellsOverwriteQuestionKeepsTheOldFiles) {
+  for (const wchar_t *file : kFiles)
+    WriteBytes(target / file, "the user's own copy");
+  StartRun(target.Path());
+  const HWND question = wizard.WaitForDialog(L"Confirm file overwrite");
+  ASSERT_TRUE(question);
+  EXPECT_EQ(Wizard::Position(wizard.Progress()), 1000);
+  EXPECT_TRUE(wizard.Label(L"Extracting Files"));
+  wizard.Screenshot(L"4-progress-overwrite-question");
+  wizard.Click(GetDlgItem(question, IDCANCEL));
+
+  ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(); }));
+  ExpectFinishTexts(kCanceledTexts);
+  for (const wchar_t *file : kFiles)
+    EXPECT_EQ(ReadBytes(target / file), "the user's own copy");
+  EXPECT_EQ(StagingFolders(), stagingBefore);
+  wizard.Screenshot(L"6-finish-canceled");
+  wizard.Click(wizard.Button(L"&Finish"));
+  EXPECT_EQ(wizard.WaitForExit(), 0);
+}
+
+TEST_F(ExtractionRun, CloseBoxDuringStagingStillDeliversAndEndsTheProgram) {
+  StartRun(target.Path());
+  wizard.CloseBox(); // queued behind Next: taken while the run processes messages
+  EXPECT_EQ(wizard.WaitForExit(), 0);
+  ExpectPackageIn(target.Path());
+  EXPECT_EQ(StagingFolders(), stagingBefore);
+}
+
+TEST_F(ExtractionRun, DestinationUnderAFileEndsCanceledWithNothingClaimed) {
+  WriteBytes(target / L"a file", "in the way");
+  StartRun(target / L"a file\\Driver");
+  ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(); }));
+  ExpectFinishTexts(kCanceledTexts);
+  EXPECT_EQ(ReadBytes(target / L"a file"), "in the way");
+  EXPECT_EQ(StagingFolders(), stagingBefore);
+}
+
+} // namespace

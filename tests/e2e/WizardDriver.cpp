@@ -1,0 +1,251 @@
+#include "WizardDriver.h"
+
+#include <commctrl.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+E2eOptions options;
+
+namespace {
+
+constexpr wchar_t kCaption[] = L"ORVEN VELNORIX Serial Emulation Driver Ver.4.10a";
+
+std::wstring TempPath() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, buffer);
+  return buffer;
+}
+
+void RemoveTree(const std::wstring &path) {
+  std::error_code ignored;
+  for (const auto &entry : std::filesystem::recursive_directory_iterator(path, ignored))
+    SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+  std::filesystem::remove_all(path, ignored);
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+struct Search {
+  DWORD processId;
+  std::wstring windowClass; // empty: any class
+  std::wstring text;        // empty: any text (children only)
+  HWND found = nullptr;
+};
+
+// A visible top-level window of the process with this caption (and class).
+BOOL CALLBACK FindTopLevel(HWND window, LPARAM context) {
+  auto &s = *reinterpret_cast<Search *>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == s.processId && IsWindowVisible(window) &&
+      (s.windowClass.empty() || ClassOf(window) == s.windowClass) &&
+      Wizard::Text(window) == s.text) {
+    s.found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK FindChild(HWND window, LPARAM context) {
+  auto &s = *reinterpret_cast<Search *>(context);
+  if (_wcsicmp(ClassOf(window).c_str(), s.windowClass.c_str()) == 0 &&
+      (s.text.empty() || Wizard::Text(window) == s.text)) {
+    s.found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK FindSingleLineEdit(HWND window, LPARAM context) {
+  if (_wcsicmp(ClassOf(window).c_str(), L"Edit") == 0 &&
+      !(GetWindowLongW(window, GWL_STYLE) & ES_MULTILINE)) {
+    *reinterpret_cast<HWND *>(context) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+} // namespace
+
+TestFolder::TestFolder() {
+  static int counter = 0;
+  path_ = TempPath() + L"wizard-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+          std::to_wstring(++counter);
+  RemoveTree(path_);
+  CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TestFolder::~TestFolder() { RemoveTree(path_); }
+
+std::string ReadBytes(const std::wstring &path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::wstring &path, const std::string &bytes) {
+  std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
+}
+
+std::vector<std::wstring> StagingFolders() {
+  std::vector<std::wstring> found;
+  for (const auto &entry : std::filesystem::directory_iterator(TempPath()))
+    if (entry.path().filename().wstring().rfind(L"VELNORIX", 0) == 0)
+      found.push_back(entry.path().filename().wstring());
+  return found;
+}
+
+bool WaitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+Wizard::Wizard(const std::wstring &folder) : folder_(folder) {
+  const std::wstring program = folder + L"\\VELNORIX410aPackageE.exe";
+  CopyFileW(options.wizard.c_str(), program.c_str(), FALSE);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  std::wstring commandLine = L"\"" + program + L"\"";
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, &process_))
+    return;
+  WaitUntil([&] {
+    Search search{process_.dwProcessId, L"", kCaption};
+    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&search));
+    window_ = search.found;
+    return window_ != nullptr;
+  });
+}
+
+Wizard::~Wizard() {
+  if (Running()) {
+    TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 5000);
+  }
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+HWND Wizard::Control(const wchar_t *windowClass, const std::wstring &text) const {
+  Search search{0, windowClass, text};
+  EnumChildWindows(window_, FindChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND Wizard::PathEdit() const {
+  HWND found = nullptr;
+  EnumChildWindows(window_, FindSingleLineEdit, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+HWND Wizard::WaitForDialog(const std::wstring &caption) const {
+  Search search{process_.dwProcessId, L"#32770", caption};
+  WaitUntil([&] {
+    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  });
+  return search.found;
+}
+
+void Wizard::Click(HWND control) const { PostMessageW(control, BM_CLICK, 0, 0); }
+
+void Wizard::Type(HWND edit, const std::wstring &text) const {
+  DWORD_PTR ignored;
+  SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                      5000, &ignored);
+}
+
+HWND Wizard::Focus() const {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(process_.dwThreadId, &info);
+  return info.hwndFocus;
+}
+
+void Wizard::PressEnterOnFocus() const {
+  const HWND focus = Focus();
+  PostMessageW(focus, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+  PostMessageW(focus, WM_KEYUP, VK_RETURN, 0xC01C0001);
+}
+
+void Wizard::CloseBox() const { PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+std::wstring Wizard::Text(HWND window) {
+  wchar_t text[1024] = {};
+  DWORD_PTR length = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                      5000, &length);
+  return text;
+}
+
+bool Wizard::Checked(HWND button) {
+  DWORD_PTR state = 0;
+  SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+  return state == BST_CHECKED;
+}
+
+int Wizard::Position(HWND progress) {
+  DWORD_PTR position = 0;
+  SendMessageTimeoutW(progress, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position);
+  return static_cast<int>(position);
+}
+
+bool Wizard::Running() const {
+  return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+int Wizard::WaitForExit(std::chrono::milliseconds timeout) {
+  if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+    return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return static_cast<int>(code);
+}
+
+void Wizard::Screenshot(const std::wstring &name) const {
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // The whole screen: the wizard and any dialog of the shell in front of it.
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  const int stride = (width * 3 + 3) & ~3;
+  std::string pixels(static_cast<std::size_t>(stride) * height, '\0');
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  const HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  SelectObject(memory, previous);
+  GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO *>(&header),
+            DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+
+  BITMAPFILEHEADER file{
+      0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof header + pixels.size()), 0, 0,
+      sizeof(BITMAPFILEHEADER) + sizeof header};
+  CreateDirectoryW(options.screenshots.c_str(), nullptr);
+  std::ofstream out(std::filesystem::path(options.screenshots + L"\\" + name + L".bmp"),
+                    std::ios::binary);
+  out.write(reinterpret_cast<const char *>(&file), sizeof file);
+  out.write(reinterpret_cast<const char *>(&header), sizeof header);
+  out << pixels;
+}

@@ -1,0 +1,80 @@
+// Drives the real wizard from outside, as a person would: finds its windows
+// by caption, clicks, types, reads texts and states, answers the shell's
+// questions, and takes screenshots.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct E2eOptions {
+  std::wstring wizard;      // the built program
+  std::wstring payload;     // the package's files it carries
+  std::wstring screenshots; // where screenshots go
+};
+extern E2eOptions options;
+
+// A folder of its own under the temporary path, removed with what it holds.
+class TestFolder {
+public:
+  TestFolder();
+  ~TestFolder();
+  const std::wstring &Path() const { return path_; }
+  std::wstring operator/(const std::wstring &name) const { return path_ + L"\\" + name; }
+
+private:
+  std::wstring path_;
+};
+
+std::string ReadBytes(const std::wstring &path);
+void WriteBytes(const std::wstring &path, const std::string &bytes);
+std::vector<std::wstring> StagingFolders();
+
+bool WaitUntil(const std::function<bool()> &condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+class Wizard {
+public:
+  // Copies the program into `folder` (as a download would lie) and starts it.
+  explicit Wizard(const std::wstring &folder);
+  ~Wizard();
+
+  HWND Window() const { return window_; }
+  // Children of the wizard window, inside panels too, by class and text.
+  HWND Control(const wchar_t *windowClass, const std::wstring &text) const;
+  HWND Button(const std::wstring &text) const { return Control(L"Button", text); }
+  HWND PathEdit() const;
+  HWND Progress() const { return Control(L"msctls_progress32", L""); }
+  // The label showing exactly this text, or null.
+  HWND Label(const std::wstring &text) const { return Control(L"Static", text); }
+
+  // A top-level dialog of the program with this caption, once it is up.
+  HWND WaitForDialog(const std::wstring &caption) const;
+
+  void Click(HWND control) const;
+  void Type(HWND edit, const std::wstring &text) const;
+  void PressEnterOnFocus() const;
+  void CloseBox() const;
+  HWND Focus() const;
+
+  static std::wstring Text(HWND window);
+  static bool Checked(HWND button);
+  static int Position(HWND progress);
+
+  // Waits for the program to end and answers its exit code (-1 on timeout).
+  int WaitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+  bool Running() const;
+
+  // Saves the wizard window and what lies on it as a picture.
+  void Screenshot(const std::wstring &name) const;
+
+  std::wstring ProgramFolder() const { return folder_ + L"\\"; }
+
+private:
+  std::wstring folder_;
+  PROCESS_INFORMATION process_{};
+  HWND window_ = nullptr;
+};
