@@ -18,7 +18,9 @@ struct PathList {
 
 std::wstring Qualified(const std::wstring &destination) {
   wchar_t qualified[MAX_PATH + 1] = {};
-  if (PathSearchAndQualifyW(destination.c_str(), qualified, MAX_PATH))
+  // Some shells answer TRUE and leave the buffer as it was: an empty target
+  // would name no folder at all.
+  if (PathSearchAndQualifyW(destination.c_str(), qualified, MAX_PATH) && qualified[0])
     return qualified;
   return destination;
 }

@@ -25,6 +25,10 @@ wine_session() {
     wineserver -w
   fi
   wineserver -p
+  # Start Wine's desktop and services now, detached from our output: started
+  # by a test instead, they would hold its output pipes open and ctest would
+  # wait for them to close.
+  wine cmd /c exit </dev/null >/dev/null 2>&1
 }
 
 wine_session_end() {
