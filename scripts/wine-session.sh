@@ -18,6 +18,10 @@ wine_session() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing the Wine prefix in $WINEPREFIX"
     wineboot -i >/dev/null 2>&1
+    # Wine does not find the fonts-wine package's fonts here by itself: without
+    # them Tahoma falls back to another face and the caption buttons lose
+    # their glyphs.
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     # Without a window manager every dialog dismissal waits ~2 s unless Wine
     # manages its own windows.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1

@@ -1,3 +1,4 @@
+cmake_policy(SET CMP0057 NEW)
 # Fails when the program imports a DLL that Windows does not ship.
 execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)

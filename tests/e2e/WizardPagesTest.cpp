@@ -96,6 +96,29 @@ TEST_F(WizardPages, DestinationDefaultReturnsAfterBackAndNextAndEmptinessDisable
   EXPECT_EQ(Wizard::Text(edit), wizard.ProgramFolder());
 }
 
+TEST_F(WizardPages, ChangeOpensTheFolderBrowserAtTheFolderInTheBox) {
+  AcceptAndGoToDestination();
+  const HWND edit = wizard.PathEdit();
+  wizard.Type(edit, L"C:\\windows\\");
+
+  wizard.Click(wizard.Button(L"&Change..."));
+  HWND browser = wizard.WaitForDialog(L"Browse for Folder");
+  ASSERT_TRUE(browser);
+  wizard.Screenshot(L"2b-folder-browser");
+  PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser); }));
+  EXPECT_EQ(Wizard::Text(edit), L"C:\\windows\\") << "cancelling changes nothing";
+
+  // Confirming at once takes the folder the browser was opened at.
+  wizard.Click(wizard.Button(L"&Change..."));
+  browser = wizard.WaitForDialog(L"Browse for Folder");
+  ASSERT_TRUE(browser);
+  PostMessageW(browser, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser); }));
+  EXPECT_TRUE(WaitUntil([&] { return _wcsicmp(Wizard::Text(edit).c_str(), L"C:\\windows") == 0; }))
+      << testing::PrintToString(Wizard::Text(edit));
+}
+
 TEST_F(WizardPages, RefusedDestinationShowsTheInformationBoxAndStays) {
   AcceptAndGoToDestination();
   const auto stagingBefore = StagingFolders();

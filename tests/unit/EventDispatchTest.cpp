@@ -59,6 +59,22 @@ INSTANTIATE_TEST_SUITE_P(
             "StandardException", [] { throw std::runtime_error("bad thing"); }, {L"bad thing."}}),
     [](const auto &info) { return info.param.name; });
 
+TEST(ErrorDisplay, DisablesTheProgramsWindowsWhileTheBoxIsUpAndRestoresThem) {
+  TestForm form;
+  bool enabledDuringBox = true;
+  toolkit::SetMessageBoxHook(
+      [&](HWND owner, const std::wstring &, const std::wstring &, toolkit::MessageIcon) {
+        enabledDuringBox = IsWindowEnabled(form.Handle());
+        EXPECT_TRUE(owner == form.Handle() || owner == App().Handle());
+      });
+  form.Show();
+  App().ShowError(L"Something failed");
+  toolkit::SetMessageBoxHook(nullptr);
+  EXPECT_FALSE(enabledDuringBox);
+  EXPECT_TRUE(IsWindowEnabled(form.Handle()));
+  form.Hide();
+}
+
 TEST(CloseDuringHandler, LetsTheHandlerAndItsLaterModalLoopFinish) {
   TestForm form;
   bool handlerFinished = false;

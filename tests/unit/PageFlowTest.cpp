@@ -96,6 +96,26 @@ TEST_F(PageFlow, StartsOnTheAgreementWithDeclineChecked) {
   EXPECT_NE(form.Memo.Text().find(L"1.\t"), std::wstring::npos) << "the agreement is loaded";
 }
 
+TEST_F(PageFlow, KeyboardVisitsTheWindowsChildrenInTheirOrder) {
+  std::vector<HWND> order;
+  for (HWND child = GetWindow(form.Handle(), GW_CHILD); child;
+       child = GetWindow(child, GW_HWNDNEXT))
+    order.push_back(child);
+  const std::vector<HWND> expected = {form.TopPanel.Handle(),    form.BackButton.Handle(),
+                                      form.NextButton.Handle(),  form.CancelButton.Handle(),
+                                      form.EulaPanel.Handle(),   form.PathPanel.Handle(),
+                                      form.FinishPanel.Handle(), form.ProgPanel.Handle()};
+  ASSERT_GE(order.size(), expected.size());
+  EXPECT_EQ(std::vector<HWND>(order.begin(), order.begin() + expected.size()), expected);
+
+  std::vector<HWND> inEula;
+  for (HWND child = GetWindow(form.EulaPanel.Handle(), GW_CHILD); child;
+       child = GetWindow(child, GW_HWNDNEXT))
+    inEula.push_back(child);
+  EXPECT_EQ(inEula, (std::vector<HWND>{form.Memo.Handle(), form.RadioButton1.Handle(),
+                                       form.RadioButton2.Handle()}));
+}
+
 TEST_F(PageFlow, AcceptEnablesNextAndDeclineDisablesItAgain) {
   form.RadioButton1.SetChecked(true);
   ExpectPage(form, kAgreementAccepted);
