@@ -22,10 +22,10 @@ const wchar_t *const kCanceledTexts[] = {L"The extraction was canceled.",
 
 class ExtractionRun : public testing::Test {
 protected:
-  TestFolder downloads;
-  TestFolder target;
+  ScratchFolder downloads;
+  ScratchFolder target;
   Wizard wizard{downloads.Path()};
-  std::vector<std::wstring> stagingBefore = StagingFolders();
+  std::vector<std::wstring> stagingBefore = StagingFoldersInTemp();
 
   // Accepts, names the destination and presses Next on the Destination page.
   void StartRun(const std::wstring &destination) {
@@ -45,9 +45,9 @@ protected:
   }
   void ExpectPackageIn(const std::wstring &folder) const {
     for (const wchar_t *file : kFiles) {
-      const std::string delivered = ReadBytes(folder + L"\\" + file);
+      const std::string delivered = ReadFileBytes(folder + L"\\" + file);
       EXPECT_FALSE(delivered.empty()) << testing::PrintToString(std::wstring(file));
-      EXPECT_TRUE(delivered == ReadBytes(options.payload + L"\\" + file))
+      EXPECT_TRUE(delivered == ReadFileBytes(options.payload + L"\\" + file))
           << testing::PrintToString(std::wstring(file)) << " differs from the package's";
     }
   }
@@ -69,7 +69,7 @@ TEST_F(ExtractionRun, DeliversThePackageToANewFolderAndFinishes) {
 
   ExpectFinishTexts(kCompletedTexts);
   ExpectPackageIn(destination);
-  EXPECT_EQ(StagingFolders(), stagingBefore);
+  EXPECT_EQ(StagingFoldersInTemp(), stagingBefore);
   wizard.Screenshot(L"5-finish-completed");
   wizard.Click(wizard.Button(L"&Finish"));
   EXPECT_EQ(wizard.WaitForExit(), 0);
@@ -77,7 +77,7 @@ TEST_F(ExtractionRun, DeliversThePackageToANewFolderAndFinishes) {
 
 TEST_F(ExtractionRun, CancelAtTheShellsOverwriteQuestionKeepsTheOldFiles) {
   for (const wchar_t *file : kFiles)
-    WriteBytes(target / file, "the user's own copy");
+    WriteFileBytes(target / file, "the user's own copy");
   StartRun(target.Path());
   const HWND question = wizard.WaitForDialog(L"Confirm file overwrite");
   ASSERT_TRUE(question);
@@ -89,8 +89,8 @@ TEST_F(ExtractionRun, CancelAtTheShellsOverwriteQuestionKeepsTheOldFiles) {
   ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(); }));
   ExpectFinishTexts(kCanceledTexts);
   for (const wchar_t *file : kFiles)
-    EXPECT_EQ(ReadBytes(target / file), "the user's own copy");
-  EXPECT_EQ(StagingFolders(), stagingBefore);
+    EXPECT_EQ(ReadFileBytes(target / file), "the user's own copy");
+  EXPECT_EQ(StagingFoldersInTemp(), stagingBefore);
   wizard.Screenshot(L"6-finish-canceled");
   wizard.Click(wizard.Button(L"&Finish"));
   EXPECT_EQ(wizard.WaitForExit(), 0);
@@ -101,16 +101,16 @@ TEST_F(ExtractionRun, CloseBoxDuringStagingStillDeliversAndEndsTheProgram) {
   wizard.CloseBox(); // queued behind Next: taken while the run processes messages
   EXPECT_EQ(wizard.WaitForExit(), 0);
   ExpectPackageIn(target.Path());
-  EXPECT_EQ(StagingFolders(), stagingBefore);
+  EXPECT_EQ(StagingFoldersInTemp(), stagingBefore);
 }
 
 TEST_F(ExtractionRun, DestinationUnderAFileEndsCanceledWithNothingClaimed) {
-  WriteBytes(target / L"a file", "in the way");
+  WriteFileBytes(target / L"a file", "in the way");
   StartRun(target / L"a file\\Driver");
   ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(); }));
   ExpectFinishTexts(kCanceledTexts);
-  EXPECT_EQ(ReadBytes(target / L"a file"), "in the way");
-  EXPECT_EQ(StagingFolders(), stagingBefore);
+  EXPECT_EQ(ReadFileBytes(target / L"a file"), "in the way");
+  EXPECT_EQ(StagingFoldersInTemp(), stagingBefore);
 }
 
 } // namespace

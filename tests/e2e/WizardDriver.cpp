@@ -13,19 +13,6 @@ namespace {
 
 constexpr wchar_t kCaption[] = L"ORVEN VELNORIX Serial Emulation Driver Ver.4.10a";
 
-std::wstring TempPath() {
-  wchar_t buffer[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH + 1, buffer);
-  return buffer;
-}
-
-void RemoveTree(const std::wstring &path) {
-  std::error_code ignored;
-  for (const auto &entry : std::filesystem::recursive_directory_iterator(path, ignored))
-    SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-  std::filesystem::remove_all(path, ignored);
-}
-
 std::wstring ClassOf(HWND window) {
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
@@ -73,33 +60,6 @@ BOOL CALLBACK FindSingleLineEdit(HWND window, LPARAM context) {
 }
 
 } // namespace
-
-TestFolder::TestFolder() {
-  static int counter = 0;
-  path_ = TempPath() + L"wizard-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-          std::to_wstring(++counter);
-  RemoveTree(path_);
-  CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-TestFolder::~TestFolder() { RemoveTree(path_); }
-
-std::string ReadBytes(const std::wstring &path) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const std::wstring &path, const std::string &bytes) {
-  std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
-}
-
-std::vector<std::wstring> StagingFolders() {
-  std::vector<std::wstring> found;
-  for (const auto &entry : std::filesystem::directory_iterator(TempPath()))
-    if (entry.path().filename().wstring().rfind(L"VELNORIX", 0) == 0)
-      found.push_back(entry.path().filename().wstring());
-  return found;
-}
 
 bool WaitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;

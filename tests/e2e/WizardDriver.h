@@ -3,6 +3,8 @@
 // questions, and takes screenshots.
 #pragma once
 
+#include "TestFiles.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -16,22 +18,6 @@ struct E2eOptions {
   std::wstring screenshots; // where screenshots go
 };
 extern E2eOptions options;
-
-// A folder of its own under the temporary path, removed with what it holds.
-class TestFolder {
-public:
-  TestFolder();
-  ~TestFolder();
-  const std::wstring &Path() const { return path_; }
-  std::wstring operator/(const std::wstring &name) const { return path_ + L"\\" + name; }
-
-private:
-  std::wstring path_;
-};
-
-std::string ReadBytes(const std::wstring &path);
-void WriteBytes(const std::wstring &path, const std::string &bytes);
-std::vector<std::wstring> StagingFolders();
 
 bool WaitUntil(const std::function<bool()> &condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(20));

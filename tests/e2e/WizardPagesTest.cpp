@@ -12,7 +12,7 @@ bool Enabled(HWND control) { return IsWindowEnabled(control); }
 
 class WizardPages : public testing::Test {
 protected:
-  TestFolder downloads;
+  ScratchFolder downloads;
   Wizard wizard{downloads.Path()};
 
   HWND Next() const { return wizard.Button(L"&Next >"); }
@@ -121,7 +121,7 @@ TEST_F(WizardPages, ChangeOpensTheFolderBrowserAtTheFolderInTheBox) {
 
 TEST_F(WizardPages, RefusedDestinationShowsTheInformationBoxAndStays) {
   AcceptAndGoToDestination();
-  const auto stagingBefore = StagingFolders();
+  const auto stagingBefore = StagingFoldersInTemp();
   wizard.Type(wizard.PathEdit(), L"C:\\a|b");
   wizard.Click(Next());
   const HWND box = wizard.WaitForDialog(L"Information");
@@ -138,7 +138,7 @@ TEST_F(WizardPages, RefusedDestinationShowsTheInformationBoxAndStays) {
   EXPECT_TRUE(Enabled(Back()));
   EXPECT_TRUE(Enabled(Next()));
   EXPECT_TRUE(Enabled(Cancel()));
-  EXPECT_EQ(StagingFolders(), stagingBefore);
+  EXPECT_EQ(StagingFoldersInTemp(), stagingBefore);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Errors escaping a handler, and closes taken while a handler runs.
-#include "TestFolders.h"
+#include "MessageBoxRecorder.h"
+#include "TestFiles.h"
 #include "toolkit/Application.h"
 #include "toolkit/Button.h"
 #include "toolkit/Error.h"

@@ -1,5 +1,5 @@
 // The staging folder and the whole extraction, with the test payload.
-#include "TestFolders.h"
+#include "TestFiles.h"
 #include "package/ExtractionRun.h"
 #include "package/StagingFolder.h"
 #include "toolkit/Error.h"

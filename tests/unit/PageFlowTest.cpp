@@ -1,5 +1,6 @@
 // The wizard's pages and buttons, driven through the real (hidden) window.
-#include "TestFolders.h"
+#include "MessageBoxRecorder.h"
+#include "TestFiles.h"
 #include "toolkit/Application.h"
 #include "wizard/Tmainform.h"
 

@@ -1,5 +1,5 @@
 // Payload items read where the loader mapped them and written out unchanged.
-#include "TestFolders.h"
+#include "TestFiles.h"
 #include "package/PayloadItem.h"
 #include "toolkit/Error.h"
 

@@ -1,4 +1,4 @@
-#include "TestFolders.h"
+#include "TestFiles.h"
 
 #include <filesystem>
 #include <fstream>
@@ -81,12 +81,3 @@ ScopedEnvironment::ScopedEnvironment(const wchar_t *name, const std::wstring &va
 ScopedEnvironment::~ScopedEnvironment() {
   SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr);
 }
-
-MessageBoxRecorder::MessageBoxRecorder() {
-  toolkit::SetMessageBoxHook([this](HWND owner, const std::wstring &text,
-                                    const std::wstring &caption, toolkit::MessageIcon icon) {
-    boxes.push_back({owner, text, caption, icon});
-  });
-}
-
-MessageBoxRecorder::~MessageBoxRecorder() { toolkit::SetMessageBoxHook(nullptr); }

@@ -1,7 +1,6 @@
-// Helpers for tests that touch files, the environment or message boxes.
+// Helpers for tests that touch files and the environment, shared by the
+// unit and the end-to-end tests.
 #pragma once
-
-#include "toolkit/MessageBox.h"
 
 #include <windows.h>
 
@@ -42,18 +41,4 @@ private:
   std::wstring name_;
   std::wstring old_;
   bool had_;
-};
-
-// Records message boxes instead of showing them.
-struct RecordedBox {
-  HWND owner;
-  std::wstring text;
-  std::wstring caption;
-  toolkit::MessageIcon icon;
-};
-class MessageBoxRecorder {
-public:
-  MessageBoxRecorder();
-  ~MessageBoxRecorder();
-  std::vector<RecordedBox> boxes;
 };
