@@ -38,10 +38,11 @@ ShellCopyResult ShellCopyFolderContents(HWND owner, const std::wstring &sourceFo
   operation.wFunc = FO_COPY;
   operation.pFrom = from.chars;
   operation.pTo = to.chars;
-  // No flag at all: the shell shows its progress, asks before creating the
-  // folder and before replacing files, reports its errors, and lets the user
-  // cancel.
-  operation.fFlags = 0;
+  // The shell shows its progress, asks before creating the folder and
+  // before replacing files, reports its errors, and lets the user cancel.
+  // The one flag keeps the staging folder's protection off the delivered
+  // files: they take their permissions from the folder they land in.
+  operation.fFlags = FOF_NOCOPYSECURITYATTRIBS;
   const int result = SHFileOperationW(&operation);
   return {std::move(target), result == 0 && !operation.fAnyOperationsAborted};
 }

@@ -1,6 +1,9 @@
 #include "package/StagingFolder.h"
 
+#include "package/ProtectedFolder.h"
 #include "toolkit/Error.h"
+
+#include <ntsecapi.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -24,19 +27,6 @@ std::wstring TemporaryPath() {
   RaiseTemporaryFolderError(path);
 }
 
-// A suffix that differs between runs and between attempts of one run.
-std::wstring UniqueSuffix(int attempt) {
-  LARGE_INTEGER counter{};
-  QueryPerformanceCounter(&counter);
-  const unsigned long long mixed =
-      (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
-      static_cast<unsigned long long>(counter.QuadPart) ^
-      (static_cast<unsigned long long>(attempt) * 0x9E3779B97F4A7C15ull);
-  wchar_t text[17];
-  std::swprintf(text, 17, L"%08lX", static_cast<unsigned long>(mixed ^ (mixed >> 32)));
-  return text;
-}
-
 std::size_t LongestFileName() {
   std::size_t longest = 0;
   for (const PayloadFile &file : kPayloadFiles)
@@ -45,6 +35,17 @@ std::size_t LongestFileName() {
 }
 
 } // namespace
+
+std::wstring RandomNameSuffix() {
+  // Unpredictable, so that nobody can place something at the next name
+  // ahead of the run.
+  unsigned char bytes[8] = {};
+  RtlGenRandom(bytes, sizeof bytes);
+  wchar_t text[2 * sizeof bytes + 1] = {};
+  for (std::size_t i = 0; i < sizeof bytes; ++i)
+    std::swprintf(text + 2 * i, 3, L"%02X", bytes[i]);
+  return text;
+}
 
 void RaiseTemporaryFolderError(const std::wstring &detail) {
   throw toolkit::Error(L"The temporary folder cannot be used: " + detail);
@@ -56,20 +57,25 @@ std::size_t StagingFolder::MaxPathLength() {
   return MAX_PATH - 1 - std::max(std::wcslen(kSourceWildcard), LongestFileName());
 }
 
-StagingFolder::StagingFolder() {
+StagingFolder::StagingFolder(const NameSuffixSource &suffixes) {
   const std::wstring temporary = TemporaryPath();
-  const std::size_t nameLength = std::wcslen(kStagingPrefix) + 8;
-  if (temporary.size() + nameLength > MaxPathLength())
-    RaiseTemporaryFolderError(temporary);
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    std::wstring candidate = temporary + kStagingPrefix + UniqueSuffix(attempt);
-    if (CreateDirectoryW(candidate.c_str(), nullptr)) {
-      path_ = std::move(candidate);
-      return;
-    }
-    // A name that is taken is never ours to use, whatever lies there.
-    if (GetLastError() != ERROR_ALREADY_EXISTS || attempt + 1 == kNameAttempts)
+  for (int attempt = 1;; ++attempt) {
+    std::wstring candidate = temporary + kStagingPrefix + suffixes();
+    if (candidate.size() > MaxPathLength())
+      RaiseTemporaryFolderError(temporary);
+    if (!CreateProtectedFolder(candidate)) {
+      // A name that is taken is never ours to use, whatever lies there.
+      if (GetLastError() == ERROR_ALREADY_EXISTS && attempt < kNameAttempts)
+        continue;
       toolkit::RaiseFileCreateError(candidate);
+    }
+    held_ = OpenPlainEmptyFolder(candidate);
+    // Swapped for a link or filled between its creation and now: what lies
+    // there is not ours, so it is neither used nor removed.
+    if (!held_)
+      toolkit::RaiseFileCreateError(candidate);
+    path_ = std::move(candidate);
+    return;
   }
 }
 
@@ -88,5 +94,6 @@ StagingFolder::~StagingFolder() {
   SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
   for (const std::wstring &file : staged_)
     DeleteFileW(file.c_str());
+  held_.Reset();
   RemoveDirectoryW(path_.c_str());
 }

@@ -5,16 +5,24 @@
 #pragma once
 
 #include "package/PayloadItem.h"
+#include "toolkit/Handle.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
+// Gives the part of a staging folder's name after "VELNORIX": a new
+// unpredictable one on every call.
+using NameSuffixSource = std::function<std::wstring()>;
+std::wstring RandomNameSuffix();
+
 class StagingFolder {
 public:
-  // Creates a new folder whose name begins with "VELNORIX". Raises an error
-  // before anything is written when the temporary path cannot be used or
-  // the folder cannot be created.
-  StagingFolder();
+  // Creates a new folder whose name begins with "VELNORIX", protected from
+  // the user's unelevated programs, under a name nobody else holds. Raises an
+  // error before anything is written when the temporary path cannot be used
+  // or no such folder can be made.
+  explicit StagingFolder(const NameSuffixSource &suffixes = RandomNameSuffix);
   ~StagingFolder();
   StagingFolder(const StagingFolder &) = delete;
   StagingFolder &operator=(const StagingFolder &) = delete;
@@ -29,6 +37,7 @@ public:
 
 private:
   std::wstring path_;
+  toolkit::FileHandle held_; // keeps the folder itself from being swapped
   std::vector<std::wstring> staged_;
 };
 
