@@ -7,9 +7,12 @@
 #include <windows.h>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+#ifndef WIZARD_WITHOUT_DLL_DEFENCE // defined only for the tests' undefended build
   // Before anything else may load a DLL: never from the program's own
-  // folder, which is usually the user's Downloads.
+  // folder, which is usually the user's Downloads. Every system DLL but
+  // kernel32 and msvcrt is delay-loaded, so none was looked for before this.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+#endif
 
   toolkit::Application application;
   try {

@@ -71,21 +71,27 @@ bool WaitUntil(const std::function<bool()> &condition, std::chrono::milliseconds
   return true;
 }
 
-Wizard::Wizard(const std::wstring &folder) : folder_(folder) {
+Wizard::Wizard(const std::wstring &folder, const std::wstring &original, bool waitForWindow)
+    : folder_(folder) {
   const std::wstring program = folder + L"\\VELNORIX410aPackageE.exe";
-  CopyFileW(options.wizard.c_str(), program.c_str(), FALSE);
+  CopyFileW(original.c_str(), program.c_str(), FALSE);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   std::wstring commandLine = L"\"" + program + L"\"";
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.c_str(), &startup, &process_))
+                      folder.c_str(), &startup, &process_) ||
+      !waitForWindow)
     return;
-  WaitUntil([&] {
+  WaitUntil([&] { return Appeared(); });
+}
+
+bool Wizard::Appeared() {
+  if (!window_) {
     Search search{process_.dwProcessId, L"", kCaption};
     EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&search));
     window_ = search.found;
-    return window_ != nullptr;
-  });
+  }
+  return window_ != nullptr;
 }
 
 Wizard::~Wizard() {

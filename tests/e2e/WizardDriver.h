@@ -14,6 +14,8 @@
 
 struct E2eOptions {
   std::wstring wizard;      // the built program
+  std::wstring undefended;  // the same without its DLL defence
+  std::wstring plantedDll;  // a DLL that marks where it was loaded
   std::wstring payload;     // the package's files it carries
   std::wstring screenshots; // where screenshots go
 };
@@ -24,11 +26,15 @@ bool WaitUntil(const std::function<bool()> &condition,
 
 class Wizard {
 public:
-  // Copies the program into `folder` (as a download would lie) and starts it.
-  explicit Wizard(const std::wstring &folder);
+  // Copies the program into `folder` (as a download would lie), starts it
+  // and, unless told not to, waits for its window.
+  explicit Wizard(const std::wstring &folder, const std::wstring &program = options.wizard,
+                  bool waitForWindow = true);
   ~Wizard();
 
   HWND Window() const { return window_; }
+  // Whether the wizard window is up (found once, then remembered).
+  bool Appeared();
   // Children of the wizard window, inside panels too, by class and text.
   HWND Control(const wchar_t *windowClass, const std::wstring &text) const;
   HWND Button(const std::wstring &text) const { return Control(L"Button", text); }

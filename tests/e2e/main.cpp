@@ -22,6 +22,8 @@ int main(int argc, char **argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     for (auto [flag, target] : {std::pair{"--wizard=", &options.wizard},
+                                {"--undefended=", &options.undefended},
+                                {"--planted-dll=", &options.plantedDll},
                                 {"--payload=", &options.payload},
                                 {"--screenshots=", &options.screenshots}})
       if (argument.rfind(flag, 0) == 0)
