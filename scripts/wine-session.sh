@@ -22,6 +22,9 @@ wine_session() {
     # them Tahoma falls back to another face and the caption buttons lose
     # their glyphs.
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    # The toolkit's error messages are Japanese: Wine's dialog font falls back
+    # to "MS UI Gothic" for them, which a Japanese font of Debian's stands in for.
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "MS UI Gothic" /d IPAGothic /f >/dev/null 2>&1
     # Without a window manager every dialog dismissal waits ~2 s unless Wine
     # manages its own windows.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
