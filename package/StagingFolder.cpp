@@ -41,9 +41,11 @@ std::wstring RandomNameSuffix() {
   // ahead of the run.
   unsigned char bytes[8] = {};
   RtlGenRandom(bytes, sizeof bytes);
-  wchar_t text[2 * sizeof bytes + 1] = {};
-  for (std::size_t i = 0; i < sizeof bytes; ++i)
-    std::swprintf(text + 2 * i, 3, L"%02X", bytes[i]);
+  std::wstring text;
+  for (const unsigned char byte : bytes) {
+    text.push_back(L"0123456789ABCDEF"[byte >> 4]);
+    text.push_back(L"0123456789ABCDEF"[byte & 15]);
+  }
   return text;
 }
 

@@ -1,0 +1,42 @@
+// The program's own versions of the C++ library's internal failure hooks.
+// The library's versions format std::string messages and pull its string
+// and exception-text machinery (and a symbol demangler for the terminate
+// message) into every program, roughly half of this one. Ours raise the
+// toolkit's error, which the event dispatch shows like any other; none of
+// them is reached by a correct program.
+#include "toolkit/Error.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+[[noreturn]] void RaiseInternalError(const char *what) {
+  std::wstring text = L"Internal error: ";
+  for (; what && *what; ++what)
+    text.push_back(static_cast<unsigned char>(*what));
+  throw toolkit::Error(text);
+}
+
+} // namespace
+
+namespace std {
+
+void __throw_bad_alloc() { throw bad_alloc(); }
+void __throw_bad_array_new_length() { throw bad_array_new_length(); }
+void __throw_bad_function_call() { RaiseInternalError("empty function called"); }
+void __throw_length_error(const char *what) { RaiseInternalError(what); }
+void __throw_logic_error(const char *what) { RaiseInternalError(what); }
+void __throw_out_of_range(const char *what) { RaiseInternalError(what); }
+void __throw_out_of_range_fmt(const char *what, ...) { RaiseInternalError(what); }
+void __throw_invalid_argument(const char *what) { RaiseInternalError(what); }
+
+} // namespace std
+
+namespace __gnu_cxx {
+
+// An exception that escapes everything ends the program without a word, as
+// the system would end it anyway; the event dispatch makes this unreachable.
+void __verbose_terminate_handler() { std::abort(); }
+
+} // namespace __gnu_cxx
