@@ -33,6 +33,7 @@ public:
   ~Wizard();
 
   HWND Window() const { return window_; }
+  HANDLE Process() const { return process_.hProcess; }
   // Whether the wizard window is up (found once, then remembered).
   bool Appeared();
   // Children of the wizard window, inside panels too, by class and text.

@@ -1,0 +1,134 @@
+// Measures the wizard under Wine from outside, as the end-to-end tests drive
+// it, and prints one "name value" line per figure (medians over the runs).
+//   bench_driver startup PROGRAM CAPTION RUNS
+//   bench_driver run PROGRAM RUNS
+// Paths may be Unix paths; Wine shows the root as drive Z:.
+#include "WizardDriver.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+double Now() {
+  LARGE_INTEGER counter, frequency;
+  QueryPerformanceCounter(&counter);
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+std::wstring WindowsPath(const char *path) {
+  std::wstring wide(path, path + strlen(path));
+  std::replace(wide.begin(), wide.end(), L'/', L'\\');
+  return wide.starts_with(L"\\") ? L"Z:" + wide : wide;
+}
+
+struct Found {
+  DWORD processId;
+  const wchar_t *caption;
+  HWND window;
+};
+
+BOOL CALLBACK FindVisible(HWND window, LPARAM context) {
+  auto &found = *reinterpret_cast<Found *>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t text[256] = {};
+  GetWindowTextW(window, text, 256);
+  if (owner == found.processId && IsWindowVisible(window) && wcscmp(text, found.caption) == 0) {
+    found.window = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Milliseconds from CreateProcess to the window with this caption visible.
+double StartUp(const std::wstring &program, const wchar_t *caption) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::wstring commandLine = L"\"" + program + L"\"";
+  const double start = Now();
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process))
+    return -1;
+  Found found{process.dwProcessId, caption, nullptr};
+  while (!found.window && Now() - start < 30000) {
+    EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&found));
+    if (!found.window)
+      Sleep(1);
+  }
+  const double elapsed = Now() - start;
+  PostMessageW(found.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0)
+    TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return found.window ? elapsed : -1;
+}
+
+struct RunFigures {
+  double milliseconds;
+  SIZE_T peakPrivate;
+  SIZE_T peakWorkingSet;
+};
+
+// Next on the Destination page to the Finish page, into a new folder.
+RunFigures Run(const std::wstring &program) {
+  ScratchFolder downloads;
+  ScratchFolder target;
+  Wizard wizard(downloads.Path(), program);
+  wizard.Click(wizard.Button(L"I &accept the terms in the license agreement"));
+  WaitUntil([&] { return IsWindowEnabled(wizard.Button(L"&Next >")); });
+  wizard.Click(wizard.Button(L"&Next >"));
+  WaitUntil([&] { return wizard.Label(L"Location to Save Files") != nullptr; });
+  wizard.Type(wizard.PathEdit(), target / L"out");
+  const HWND next = wizard.Button(L"&Next >");
+  const double start = Now();
+  wizard.Click(next);
+  WaitUntil([&] { return wizard.Text(next) == L"&Finish"; }, std::chrono::minutes(10));
+  const double elapsed = Now() - start;
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  GetProcessMemoryInfo(wizard.Process(), reinterpret_cast<PROCESS_MEMORY_COUNTERS *>(&memory),
+                       sizeof memory);
+  wizard.Click(next);
+  wizard.WaitForExit();
+  return {elapsed, memory.PeakPagefileUsage, memory.PeakWorkingSetSize};
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  if (argc == 5 && std::string(argv[1]) == "startup") {
+    const std::wstring caption(argv[3], argv[3] + strlen(argv[3]));
+    std::vector<double> times;
+    for (int i = 0; i < atoi(argv[4]); ++i)
+      times.push_back(StartUp(WindowsPath(argv[2]), caption.c_str()));
+    std::printf("startup_ms %.1f\n", Median(times));
+    return 0;
+  }
+  if (argc == 4 && std::string(argv[1]) == "run") {
+    std::vector<double> times, privateBytes, workingSet;
+    for (int i = 0; i < atoi(argv[3]); ++i) {
+      const RunFigures figures = Run(WindowsPath(argv[2]));
+      times.push_back(figures.milliseconds);
+      privateBytes.push_back(static_cast<double>(figures.peakPrivate));
+      workingSet.push_back(static_cast<double>(figures.peakWorkingSet));
+    }
+    std::printf("run_ms %.1f\npeak_private_bytes %.0f\npeak_working_set %.0f\n", Median(times),
+                Median(privateBytes), Median(workingSet));
+    return 0;
+  }
+  std::fprintf(stderr, "usage: bench_driver startup PROGRAM CAPTION RUNS | run PROGRAM RUNS\n");
+  return 2;
+}

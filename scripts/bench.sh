@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# Measures the wizard side by side with its floors and a peer, in one run,
+# and prints one table (also written to build-bench/performance.md):
+#   size:     the program's own overhead (a package of three empty files; the
+#             sample build minus its payload) beside an NSIS installer of the
+#             same files, uncompressed, with the same four pages
+#   start-up: process start to the wizard window visible, beside a trivial
+#             Win32 program that shows one window
+#   the run:  Next on the Destination page to the Finish page, for the sample
+#             and for packages of 256 MiB and 1 GiB, beside cp of the same
+#             bytes twice plus one read
+#   memory:   peak private bytes and peak working set during the run
+# Usage: scripts/bench.sh [--quick]   (--quick: no 1 GiB package, fewer runs)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out="$root/build-bench"
+quick=${1:-}
+runs=5 startups=11 sizes_mib="256 1024"
+[ "$quick" = --quick ] && runs=2 startups=5 sizes_mib="256"
+
+"$root/scripts/install-deps.sh"
+command -v makensis >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -q nsis >/dev/null
+mkdir -p "$out"
+toolchain="$root/cmake/i686-w64-mingw32.cmake"
+
+# build DIR PACKAGE [TARGETS...]
+build() {
+  local dir=$1 package=$2
+  shift 2
+  cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DWIZARD_PACKAGE_DIR="$package" -DWIZARD_BUILD_TESTS=ON >/dev/null
+  cmake --build "$dir" -j"$(nproc)" --target "$@" >/dev/null
+}
+
+# package DIR FILE1_BYTES: the sample's texts with a FILE1 of that many
+# random bytes (or all three files empty for 0) and the sample's other files.
+package() {
+  local dir=$1 bytes=$2 sample="$root/resources/sample-package"
+  mkdir -p "$dir"
+  grep -v GENERATED_PAYLOAD "$sample/package.cmake" >"$dir/package.cmake"
+  cp "$sample/agreement.txt" "$sample/program.ico" "$dir/"
+  if [ "$bytes" = 0 ]; then
+    : >"$dir/VELNORIX410aE.exe"
+    : >"$dir/VELNORIX_User'sManual.pdf"
+    : >"$dir/ReadMe_E.txt"
+  else
+    [ -s "$dir/VELNORIX410aE.exe" ] || head -c "$bytes" /dev/urandom >"$dir/VELNORIX410aE.exe"
+    cp "$root/build-bench/sample/sample-payload/VELNORIX_User'sManual.pdf" \
+      "$root/build-bench/sample/sample-payload/ReadMe_E.txt" "$dir/"
+  fi
+}
+
+size_of() { stat -c %s "$1"; }
+payload_of() { cat "$1"/VELNORIX410aE.exe "$1"/VELNORIX_User\'sManual.pdf "$1"/ReadMe_E.txt | wc -c; }
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+now_ms() { date +%s%3N; }
+
+echo "Building the sample, the empty package and the large packages..." >&2
+build "$out/sample" "$root/resources/sample-package" VELNORIX410aPackageE bench_driver trivial_window
+package "$out/empty-package" 0
+build "$out/empty" "$out/empty-package" VELNORIX410aPackageE
+for mib in $sizes_mib; do
+  package "$out/package-$mib" $((mib * 1024 * 1024))
+  build "$out/build-$mib" "$out/package-$mib" VELNORIX410aPackageE
+done
+
+# The NSIS peer: the same three files, a licence, directory, progress and
+# finish page, uncompressed.
+sample_payload="$out/sample/sample-payload"
+cat >"$out/peer.nsi" <<NSI
+!include "MUI2.nsh"
+Name "ORVEN VELNORIX"
+OutFile "$out/peer.exe"
+SetCompress off
+RequestExecutionLevel admin
+InstallDir "\$EXEDIR"
+!insertmacro MUI_PAGE_LICENSE "$root/resources/sample-package/agreement.txt"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_LANGUAGE "English"
+Section
+  SetOutPath "\$INSTDIR"
+  File "$sample_payload/VELNORIX410aE.exe"
+  File "$sample_payload/VELNORIX_User'sManual.pdf"
+  File "$sample_payload/ReadMe_E.txt"
+SectionEnd
+NSI
+makensis -V1 "$out/peer.nsi" >/dev/null
+
+. "$root/scripts/wine-session.sh"
+wine_session "$out/sample" private
+driver="$out/sample/tests/bench_driver.exe"
+wizard_caption="ORVEN VELNORIX Serial Emulation Driver Ver.4.10a"
+
+figure() { wine "$driver" "$@" | tr -d '\r'; }
+value() { awk -v k="$1" '$1 == k {print $2}'; }
+
+# The floor of a run: the bytes copied twice (staging, delivery) and read once.
+floor_ms() {
+  local package=$1 times=()
+  for _ in $(seq "$runs"); do
+    local staging="$out/floor-staging" target="$out/floor-target"
+    rm -rf "$staging" "$target"
+    mkdir -p "$staging" "$target"
+    local start
+    start=$(now_ms)
+    cp "$package"/VELNORIX410aE.exe "$package"/VELNORIX_User\'sManual.pdf "$package"/ReadMe_E.txt "$staging/"
+    cp "$staging"/* "$target/"
+    cat "$target"/* >/dev/null
+    times+=($(($(now_ms) - start)))
+  done
+  rm -rf "$out/floor-staging" "$out/floor-target"
+  printf '%s\n' "${times[@]}" | median
+}
+
+empty_overhead=$(size_of "$out/empty/bin/VELNORIX410aPackageE.exe")
+sample_overhead=$(($(size_of "$out/sample/bin/VELNORIX410aPackageE.exe") - $(payload_of "$sample_payload")))
+peer_overhead=$(($(size_of "$out/peer.exe") - $(payload_of "$sample_payload")))
+
+trivial=$(figure startup "$out/sample/tests/trivial_window.exe" "Trivial window" "$startups" | value startup_ms)
+startup=$(figure startup "$out/sample/bin/VELNORIX410aPackageE.exe" "$wizard_caption" "$startups" | value startup_ms)
+
+rows=()
+run_row() {
+  local name=$1 exe=$2 package=$3 figures floor
+  figures=$(figure run "$exe" "$runs")
+  floor=$(floor_ms "$package")
+  local ms private ws
+  ms=$(echo "$figures" | value run_ms)
+  private=$(echo "$figures" | value peak_private_bytes)
+  ws=$(echo "$figures" | value peak_working_set)
+  rows+=("| $name | $ms ms | $floor ms | $(awk -v a="$ms" -v b="$floor" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}') | $((private / 1024)) KiB | $((ws / 1024)) KiB |")
+}
+run_row "sample (3.6 MiB)" "$out/sample/bin/VELNORIX410aPackageE.exe" "$sample_payload"
+for mib in $sizes_mib; do
+  run_row "$mib MiB" "$out/build-$mib/bin/VELNORIX410aPackageE.exe" "$out/package-$mib"
+done
+
+{
+  echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo), $(wine --version), Xvfb; $(date -u +%F)"
+  echo
+  echo "| size | bytes | ratio to the NSIS peer |"
+  echo "|---|---|---|"
+  echo "| wizard overhead, package of three empty files | $empty_overhead | $(awk -v a="$empty_overhead" -v b="$peer_overhead" 'BEGIN {printf "%.2f", a / b}') |"
+  echo "| wizard overhead, sample build minus payload | $sample_overhead | $(awk -v a="$sample_overhead" -v b="$peer_overhead" 'BEGIN {printf "%.2f", a / b}') |"
+  echo "| NSIS $(makensis -VERSION) peer overhead (MUI2, uncompressed) | $peer_overhead | 1.00 |"
+  echo
+  echo "| start-up (median of $startups) | ms | ratio |"
+  echo "|---|---|---|"
+  echo "| trivial Win32 window | $trivial | 1.00 |"
+  echo "| wizard | $startup | $(awk -v a="$startup" -v b="$trivial" 'BEGIN {printf "%.2f", a / b}') |"
+  echo
+  echo "| the run (median of $runs) | Next to Finish | floor: cp twice + read | ratio | peak private | peak working set |"
+  echo "|---|---|---|---|---|---|"
+  printf '%s\n' "${rows[@]}"
+} | tee "$out/performance.md"
