@@ -87,10 +87,7 @@ RunFigures Run(const std::wstring &program) {
   ScratchFolder downloads;
   ScratchFolder target;
   Wizard wizard(downloads.Path(), program);
-  wizard.Click(wizard.Button(L"I &accept the terms in the license agreement"));
-  WaitUntil([&] { return IsWindowEnabled(wizard.Button(L"&Next >")); });
-  wizard.Click(wizard.Button(L"&Next >"));
-  WaitUntil([&] { return wizard.Label(L"Location to Save Files") != nullptr; });
+  wizard.GoToDestination();
   wizard.Type(wizard.PathEdit(), target / L"out");
   const HWND next = wizard.Button(L"&Next >");
   const double start = Now();

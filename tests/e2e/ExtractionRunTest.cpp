@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr wchar_t kAccept[] = L"I &accept the terms in the license agreement";
 const wchar_t *const kFiles[] = {L"VELNORIX410aE.exe", L"VELNORIX_User'sManual.pdf",
                                  L"ReadMe_E.txt"};
 
@@ -27,15 +26,7 @@ protected:
   Wizard wizard{downloads.Path()};
   std::vector<std::wstring> stagingBefore = StagingFoldersInTemp();
 
-  // Accepts, names the destination and presses Next on the Destination page.
-  void StartRun(const std::wstring &destination) {
-    wizard.Click(wizard.Button(kAccept));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(wizard.Button(L"&Next >")); }));
-    wizard.Click(wizard.Button(L"&Next >"));
-    ASSERT_TRUE(WaitUntil([&] { return wizard.Label(L"Location to Save Files"); }));
-    wizard.Type(wizard.PathEdit(), destination);
-    wizard.Click(wizard.Button(L"&Next >"));
-  }
+  void StartRun(const std::wstring &destination) { ASSERT_TRUE(wizard.StartRun(destination)); }
   bool OnFinishPage() const { return wizard.Button(L"&Finish") != nullptr; }
   void ExpectFinishTexts(const wchar_t *const (&texts)[4]) const {
     for (const wchar_t *text : texts)

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr wchar_t kAccept[] = L"I &accept the terms in the license agreement";
 const wchar_t *const kFiles[] = {L"ReadMe_E.txt", L"VELNORIX410aE.exe",
                                  L"VELNORIX_User'sManual.pdf"};
 
@@ -81,12 +80,7 @@ protected:
   std::vector<std::wstring> stagingBefore = StagingFoldersInTemp();
 
   static void StartRun(Wizard &wizard, const std::wstring &destination) {
-    wizard.Click(wizard.Button(kAccept));
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(wizard.Button(L"&Next >")); }));
-    wizard.Click(wizard.Button(L"&Next >"));
-    ASSERT_TRUE(WaitUntil([&] { return wizard.Label(L"Location to Save Files"); }));
-    wizard.Type(wizard.PathEdit(), destination);
-    wizard.Click(wizard.Button(L"&Next >"));
+    ASSERT_TRUE(wizard.StartRun(destination));
   }
   static bool Canceled(const Wizard &wizard) {
     return wizard.Label(L"The extraction was canceled.") != nullptr;

@@ -124,6 +124,25 @@ HWND Wizard::WaitForDialog(const std::wstring &caption) const {
   return search.found;
 }
 
+bool Wizard::GoToDestination() const {
+  Click(Button(L"I &accept the terms in the license agreement"));
+  if (!WaitUntil([&] { return IsWindowEnabled(Button(L"&Next >")); }))
+    return false;
+  Click(Button(L"&Next >"));
+  return WaitUntil([&] {
+    const HWND title = Label(L"Location to Save Files");
+    return title && IsWindowVisible(title);
+  });
+}
+
+bool Wizard::StartRun(const std::wstring &destination) const {
+  if (!GoToDestination())
+    return false;
+  Type(PathEdit(), destination);
+  Click(Button(L"&Next >"));
+  return true;
+}
+
 void Wizard::Click(HWND control) const { PostMessageW(control, BM_CLICK, 0, 0); }
 
 void Wizard::Type(HWND edit, const std::wstring &text) const {

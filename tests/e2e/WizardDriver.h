@@ -47,6 +47,12 @@ public:
   // A top-level dialog of the program with this caption, once it is up.
   HWND WaitForDialog(const std::wstring &caption) const;
 
+  // Accepts the agreement and presses Next: true once the Destination page shows.
+  bool GoToDestination() const;
+  // From the start: accepts, names the destination and presses Next on the
+  // Destination page; true when every step was reached.
+  bool StartRun(const std::wstring &destination) const;
+
   void Click(HWND control) const;
   void Type(HWND edit, const std::wstring &text) const;
   void PressEnterOnFocus() const;

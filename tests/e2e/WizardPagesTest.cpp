@@ -22,12 +22,7 @@ protected:
     const HWND label = wizard.Label(text);
     return label && IsWindowVisible(label);
   }
-  void AcceptAndGoToDestination() {
-    wizard.Click(wizard.Button(kAccept));
-    ASSERT_TRUE(WaitUntil([&] { return Enabled(Next()); }));
-    wizard.Click(Next());
-    ASSERT_TRUE(WaitUntil([&] { return Shows(L"Location to Save Files"); }));
-  }
+  void AcceptAndGoToDestination() { ASSERT_TRUE(wizard.GoToDestination()); }
 };
 
 TEST_F(WizardPages, AcceptNextBackAndCancel) {
