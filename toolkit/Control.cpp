@@ -23,8 +23,6 @@ Control::Control(Container &parent, Kind kind, Bounds bounds, const std::wstring
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
                                 GetModuleHandleW(nullptr), nullptr);
   Attach(window);
-  // Later controls paint over earlier ones, as in the layout table.
-  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(parent.Font()), FALSE);
 }
 
@@ -67,6 +65,10 @@ void Control::SetFont(HFONT font) {
 
 void Control::BringToFront() {
   SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Control::SendToBack() {
+  SetWindowPos(Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 } // namespace toolkit

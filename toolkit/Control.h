@@ -41,6 +41,8 @@ public:
   virtual void SetFont(HFONT font);
   // Raises the control above its siblings, for a page that covers others.
   void BringToFront();
+  // Lowers it below its siblings, for a picture that others lie on.
+  void SendToBack();
 
   static Control *FromHandle(HWND window);
 

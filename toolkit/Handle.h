@@ -53,6 +53,11 @@ template <typename T> struct GdiTraits {
   static Type Invalid() { return nullptr; }
   static void Close(Type h) { DeleteObject(h); }
 };
+struct MemoryDcTraits {
+  using Type = HDC;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { DeleteDC(h); }
+};
 struct WindowTraits {
   using Type = HWND;
   static Type Invalid() { return nullptr; }
@@ -65,5 +70,13 @@ using FontHandle = UniqueHandle<GdiTraits<HFONT>>;
 using BrushHandle = UniqueHandle<GdiTraits<HBRUSH>>;
 using BitmapHandle = UniqueHandle<GdiTraits<HBITMAP>>;
 using WindowHandle = UniqueHandle<WindowTraits>;
+
+// A memory device context compatible with another (the screen by default);
+// what is selected into it stays the caller's and is not deleted with it.
+class MemoryDc : public UniqueHandle<MemoryDcTraits> {
+public:
+  explicit MemoryDc(HDC compatibleWith = nullptr)
+      : UniqueHandle(CreateCompatibleDC(compatibleWith)) {}
+};
 
 } // namespace toolkit

@@ -1,5 +1,7 @@
 #include "toolkit/Label.h"
 
+#include "toolkit/Handle.h"
+
 namespace toolkit {
 
 Label::Label(Container &parent, Bounds bounds, const std::wstring &text)
@@ -22,17 +24,16 @@ void Label::FitToText() {
   if (!autoSize_)
     return;
   const std::wstring text = Text();
-  const HDC dc = GetDC(Handle());
-  const HGDIOBJ previous =
-      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(Handle(), WM_GETFONT, 0, 0)));
+  // A memory context measures as well as the window's and costs far less
+  // to get (the window's goes through the display driver).
+  const MemoryDc dc;
+  SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(Handle(), WM_GETFONT, 0, 0)));
   RECT extent{0, 0, 0, 0};
   // An empty label keeps the height of one line, as a text would have.
-  DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &extent,
+  DrawTextW(dc.Get(), text.empty() ? L" " : text.c_str(), -1, &extent,
             DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
   if (text.empty())
     extent.right = 0;
-  SelectObject(dc, previous);
-  ReleaseDC(Handle(), dc);
   SetWindowPos(Handle(), nullptr, 0, 0, extent.right, extent.bottom,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

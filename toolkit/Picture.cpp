@@ -12,13 +12,13 @@ void Picture::DrawItem(const DRAWITEMSTRUCT &item) {
     return;
   BITMAP info{};
   GetObjectW(bitmap_.Get(), sizeof info, &info);
-  const HDC source = CreateCompatibleDC(item.hDC);
-  const HGDIOBJ previous = SelectObject(source, bitmap_.Get());
+  const MemoryDc source(item.hDC);
+  const HGDIOBJ previous = SelectObject(source.Get(), bitmap_.Get());
   const RECT &to = item.rcItem;
-  StretchBlt(item.hDC, to.left, to.top, to.right - to.left, to.bottom - to.top, source, 0, 0,
+  StretchBlt(item.hDC, to.left, to.top, to.right - to.left, to.bottom - to.top, source.Get(), 0, 0,
              info.bmWidth, info.bmHeight, SRCCOPY);
-  SelectObject(source, previous);
-  DeleteDC(source);
+  // The bitmap is ours to keep: take it out before the context goes.
+  SelectObject(source.Get(), previous);
 }
 
 } // namespace toolkit

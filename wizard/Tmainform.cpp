@@ -79,6 +79,11 @@ TMainForm::TMainForm() : Form(kCaption, 497, 360, formFont.Get()) {
   TitleLabel1.SetFont(titleFont.Get());
   Label01.SetFont(headlineFont.Get());
 
+  // Pictures lie under what they carry; the navy band over the white ground.
+  Image1.SendToBack();
+  Image2.SendToBack();
+  TopImage.SendToBack();
+
   SetKeyboardOrder({&TopPanel, &BackButton, &NextButton, &CancelButton, &EulaPanel, &PathPanel,
                     &FinishPanel, &ProgPanel});
   EulaPanel.SetKeyboardOrder({&Memo, &RadioButton1, &RadioButton2});

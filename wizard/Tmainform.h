@@ -48,7 +48,7 @@ public:
   static constexpr int Auto = toolkit::kAutoSize;
   static constexpr COLORREF White = RGB(255, 255, 255);
 
-  // The window's controls, in creation order; later ones paint over earlier.
+  // The window's controls, in creation order.
   // clang-format off
   //  kind                 name          parent        left  top  width height  text, picture or state
   toolkit::Panel       TopPanel     {*this,        {  0,   0,  497,  59}, Initially::Shown, White};
