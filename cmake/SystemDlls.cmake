@@ -12,7 +12,8 @@
 #   shlwapi:         path qualification, used only by the run
 #   advapi32:        random names and security descriptors for staging
 # kernel32 and msvcrt stay ordinary imports: the program cannot start
-# without them, and they pull in nothing but ntdll.
+# without them, and they pull in nothing but ntdll. ntdll itself (imported
+# by the staging folder) is in every process before it starts.
 set(SYSTEM_DLLS user32 gdi32 comctl32 shell32 ole32 shlwapi advapi32)
 
 add_library(system_dlls_plain INTERFACE)

@@ -3,6 +3,23 @@
 #include <windows.h>
 
 #include <sddl.h>
+#include <winternl.h>
+
+// ntdll (NtCreateFile and friends) is in every process before the program
+// starts, so it is never looked for on disk.
+
+#ifndef FILE_CREATE
+#define FILE_CREATE 0x00000002
+#endif
+#ifndef FILE_DIRECTORY_FILE
+#define FILE_DIRECTORY_FILE 0x00000001
+#endif
+#ifndef FILE_SYNCHRONOUS_IO_NONALERT
+#define FILE_SYNCHRONOUS_IO_NONALERT 0x00000020
+#endif
+#ifndef FILE_OPEN_REPARSE_POINT
+#define FILE_OPEN_REPARSE_POINT 0x00200000
+#endif
 
 namespace {
 
@@ -42,43 +59,31 @@ std::wstring ProtectedFolderSddl() {
   return sddl;
 }
 
-bool CreateProtectedFolder(const std::wstring &path) {
+toolkit::FileHandle CreateProtectedFolder(const std::wstring &path) {
   LocalMemory descriptor;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
           ProtectedFolderSddl().c_str(), SDDL_REVISION_1, &descriptor.memory, nullptr))
-    return false;
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.memory, FALSE};
-  return CreateDirectoryW(path.c_str(), &attributes);
-}
-
-toolkit::FileHandle OpenPlainEmptyFolder(const std::wstring &path) {
-  // No FILE_SHARE_DELETE: nobody can delete, rename or swap the folder for
-  // a link while the handle is open.
-  toolkit::FileHandle folder(CreateFileW(
-      path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!folder)
-    return folder;
-  BY_HANDLE_FILE_INFORMATION info{};
-  const bool plain = GetFileInformationByHandle(folder.Get(), &info) &&
-                     (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                     !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-  if (!plain) {
-    SetLastError(ERROR_ACCESS_DENIED);
+    return {};
+  UNICODE_STRING ntPath{};
+  if (!RtlDosPathNameToNtPathName_U(path.c_str(), &ntPath, nullptr, nullptr)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
     return {};
   }
-  // Empty: only "." and ".." when listed through this very handle's path.
-  WIN32_FIND_DATAW found;
-  const toolkit::FindHandle search(FindFirstFileW((path + L"\\*").c_str(), &found));
-  int entries = 0;
-  if (search) {
-    do
-      ++entries;
-    while (FindNextFileW(search.Get(), &found));
-  }
-  if (entries > 2) {
-    SetLastError(ERROR_ACCESS_DENIED);
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &ntPath, OBJ_CASE_INSENSITIVE, nullptr,
+                             descriptor.memory);
+  IO_STATUS_BLOCK io{};
+  HANDLE folder = INVALID_HANDLE_VALUE;
+  // FILE_CREATE: only a new folder, never whatever already lies there. No
+  // FILE_SHARE_DELETE: nobody may delete or rename it while we hold it.
+  const NTSTATUS status = NtCreateFile(
+      &folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io, nullptr,
+      FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+      FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+  RtlFreeUnicodeString(&ntPath);
+  if (!NT_SUCCESS(status)) {
+    SetLastError(RtlNtStatusToDosError(status));
     return {};
   }
-  return folder;
+  return toolkit::FileHandle(folder);
 }

@@ -12,11 +12,10 @@
 // program, nothing for anyone else, nothing inherited from the parent.
 std::wstring ProtectedFolderSddl();
 
-// Creates the folder with that descriptor; false (with the last error set)
-// when it could not be created, as when the name is taken.
-bool CreateProtectedFolder(const std::wstring &path);
-
-// Opens the folder without following reparse points, in a way that keeps
-// it from being deleted or renamed while the handle lives. Answers no
-// handle (and the last error set) unless it is a plain, empty directory.
-toolkit::FileHandle OpenPlainEmptyFolder(const std::wstring &path);
+// Creates the folder with that descriptor and answers a handle to the very
+// folder created, in one step: there is no moment in which another program
+// could put something else at its name. As long as the handle lives the
+// folder cannot be deleted, renamed or swapped for a link. No handle (and
+// the last error set) when it could not be created, as when the name is
+// taken by anything at all.
+toolkit::FileHandle CreateProtectedFolder(const std::wstring &path);

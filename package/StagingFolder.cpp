@@ -40,7 +40,8 @@ std::wstring RandomNameSuffix() {
   // Unpredictable, so that nobody can place something at the next name
   // ahead of the run.
   unsigned char bytes[8] = {};
-  RtlGenRandom(bytes, sizeof bytes);
+  if (!RtlGenRandom(bytes, sizeof bytes))
+    throw toolkit::Error(L"The system gave no random numbers for a folder name");
   std::wstring text;
   for (const unsigned char byte : bytes) {
     text.push_back(L"0123456789ABCDEF"[byte >> 4]);
@@ -65,17 +66,13 @@ StagingFolder::StagingFolder(const NameSuffixSource &suffixes) {
     std::wstring candidate = temporary + kStagingPrefix + suffixes();
     if (candidate.size() > MaxPathLength())
       RaiseTemporaryFolderError(temporary);
-    if (!CreateProtectedFolder(candidate)) {
+    held_ = CreateProtectedFolder(candidate);
+    if (!held_) {
       // A name that is taken is never ours to use, whatever lies there.
       if (GetLastError() == ERROR_ALREADY_EXISTS && attempt < kNameAttempts)
         continue;
       toolkit::RaiseFileCreateError(candidate);
     }
-    held_ = OpenPlainEmptyFolder(candidate);
-    // Swapped for a link or filled between its creation and now: what lies
-    // there is not ours, so it is neither used nor removed.
-    if (!held_)
-      toolkit::RaiseFileCreateError(candidate);
     path_ = std::move(candidate);
     return;
   }

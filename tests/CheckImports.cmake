@@ -6,7 +6,7 @@ if(NOT result EQUAL 0)
 endif()
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
 set(system_dlls comctl32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll
-    shlwapi.dll user32.dll advapi32.dll)
+    shlwapi.dll user32.dll advapi32.dll ntdll.dll)
 foreach(line IN LISTS imports)
   string(REPLACE "DLL Name: " "" dll "${line}")
   string(TOLOWER "${dll}" dll)

@@ -55,9 +55,14 @@ public:
 
 private:
   static BOOL CALLBACK Collect(HWND window, LPARAM list) {
-    if (IsWindowVisible(window) && IsWindowEnabled(window))
-      reinterpret_cast<std::vector<HWND> *>(list)->push_back(window);
-    return TRUE;
+    // No exception may cross into the system's code that called us.
+    try {
+      if (IsWindowVisible(window) && IsWindowEnabled(window))
+        reinterpret_cast<std::vector<HWND> *>(list)->push_back(window);
+      return TRUE;
+    } catch (...) {
+      return FALSE;
+    }
   }
   HWND active_;
   HWND focus_;
@@ -121,6 +126,14 @@ void Application::Run(Form &mainForm) {
     Dispatch(msg);
   mainForm.Hide();
   mainForm_ = nullptr;
+}
+
+void Application::Terminate() {
+  terminated_ = true;
+  // A close sent from another program is handled inside GetMessageW, which
+  // would otherwise go on waiting for a posted message before the loop sees
+  // the flag.
+  PostMessageW(window_.Get(), WM_NULL, 0, 0);
 }
 
 void Application::ProcessMessages() {

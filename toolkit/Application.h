@@ -31,7 +31,7 @@ public:
   void ProcessMessages();
   // Asks the loop to end. A running handler, and any modal loop it starts,
   // carry on; the loop ends once control returns to it.
-  void Terminate() { terminated_ = true; }
+  void Terminate();
   bool Terminated() const { return terminated_; }
 
   // Call from inside a catch block: shows the error being handled unless it

@@ -61,14 +61,17 @@ LRESULT CALLBACK Container::WindowProc(HWND hwnd, UINT message, WPARAM wParam, L
 LRESULT Container::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
   case WM_COMMAND:
-    if (Control *control = FromHandle(reinterpret_cast<HWND>(lParam))) {
+    // Only our own children carry a Control in their user data.
+    if (Control *control = IsChild(Handle(), reinterpret_cast<HWND>(lParam))
+                               ? FromHandle(reinterpret_cast<HWND>(lParam))
+                               : nullptr) {
       control->Command(HIWORD(wParam));
       return 0;
     }
     break;
   case WM_DRAWITEM: {
     const auto &item = *reinterpret_cast<const DRAWITEMSTRUCT *>(lParam);
-    if (Control *control = FromHandle(item.hwndItem)) {
+    if (Control *control = IsChild(Handle(), item.hwndItem) ? FromHandle(item.hwndItem) : nullptr) {
       control->DrawItem(item);
       return TRUE;
     }

@@ -43,11 +43,6 @@ struct FileTraits {
   static Type Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(Type h) { CloseHandle(h); }
 };
-struct FindTraits {
-  using Type = HANDLE;
-  static Type Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Type h) { FindClose(h); }
-};
 template <typename T> struct GdiTraits {
   using Type = T;
   static Type Invalid() { return nullptr; }
@@ -65,7 +60,6 @@ struct WindowTraits {
 };
 
 using FileHandle = UniqueHandle<FileTraits>;
-using FindHandle = UniqueHandle<FindTraits>;
 using FontHandle = UniqueHandle<GdiTraits<HFONT>>;
 using BrushHandle = UniqueHandle<GdiTraits<HBRUSH>>;
 using BitmapHandle = UniqueHandle<GdiTraits<HBITMAP>>;

@@ -19,11 +19,12 @@ RadioButton::RadioButton(Container &parent, Bounds bounds, const std::wstring &t
                          Initially state)
     : Control(parent, {L"BUTTON", BS_AUTORADIOBUTTON}, bounds, text,
               state == Initially::Checked ? Initially::Shown : state) {
-  // The first radio button of a parent starts the group the arrow keys move in.
+  // The first radio button of a parent starts the group the arrow keys move
+  // in: one made earlier is a sibling already, wherever it stands.
   bool first = true;
-  for (HWND earlier = GetWindow(Handle(), GW_HWNDNEXT); earlier;
-       earlier = GetWindow(earlier, GW_HWNDNEXT))
-    first = first && !IsRadioButton(earlier);
+  for (HWND sibling = GetWindow(GetParent(Handle()), GW_CHILD); sibling;
+       sibling = GetWindow(sibling, GW_HWNDNEXT))
+    first = first && (sibling == Handle() || !IsRadioButton(sibling));
   if (first)
     SetWindowLongW(Handle(), GWL_STYLE, GetWindowLongW(Handle(), GWL_STYLE) | WS_GROUP);
   if (state == Initially::Checked)

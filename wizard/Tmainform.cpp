@@ -56,7 +56,10 @@ std::wstring TMainForm::AgreementText() {
       FindResourceW(module, MAKEINTRESOURCEW(IDR_AGREEMENT), MAKEINTRESOURCEW(10));
   if (!resource)
     return L"";
-  const auto *bytes = static_cast<const char *>(LockResource(LoadResource(module, resource)));
+  const HGLOBAL loaded = LoadResource(module, resource);
+  const auto *bytes = static_cast<const char *>(loaded ? LockResource(loaded) : nullptr);
+  if (!bytes)
+    return L"";
   int size = static_cast<int>(SizeofResource(module, resource));
   // The owner's text is UTF-8; a byte-order mark is not part of it.
   if (size >= 3 && std::string_view(bytes, 3) == "\xEF\xBB\xBF") {

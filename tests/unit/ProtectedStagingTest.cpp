@@ -113,39 +113,59 @@ TEST(StagingFolder, NeverFollowsALinkPlantedAtItsName) {
   RemoveDirectoryW(link.c_str());
 }
 
+// What lies at the name before: the folder is made only where nothing is.
 struct FolderCase {
   const char *name;
-  void (*make)(const std::wstring &path);
-  bool plainAndEmpty;
+  std::wstring (*plant)(const ScratchFolder &scratch); // answers the name to create
+  DWORD error;                                         // 0: made
 };
 
-class PlainEmptyFolder : public testing::TestWithParam<FolderCase> {};
+class ProtectedFolderCreation : public testing::TestWithParam<FolderCase> {};
 
-TEST_P(PlainEmptyFolder, IsRecognised) {
+TEST_P(ProtectedFolderCreation, MakesOnlyANewFolderAndTakesNothingOver) {
   ScratchFolder scratch;
-  const std::wstring path = scratch / L"candidate";
-  GetParam().make(path);
-  EXPECT_EQ(static_cast<bool>(OpenPlainEmptyFolder(path)), GetParam().plainAndEmpty);
+  const std::wstring path = GetParam().plant(scratch);
+  const auto before = Exists(path) ? ListFolder(path) : std::vector<std::wstring>{};
+  const toolkit::FileHandle folder = CreateProtectedFolder(path);
+  const DWORD error = GetLastError();
+  EXPECT_EQ(static_cast<bool>(folder), GetParam().error == 0);
+  if (GetParam().error != 0) {
+    EXPECT_EQ(error, GetParam().error);
+    EXPECT_EQ(Exists(path) ? ListFolder(path) : std::vector<std::wstring>{}, before)
+        << "what was there is untouched";
+  } else {
+    EXPECT_TRUE(ListFolder(path).empty());
+    // Held: it can be neither removed nor renamed while the handle lives.
+    EXPECT_FALSE(RemoveDirectoryW(path.c_str()));
+    EXPECT_FALSE(MoveFileW(path.c_str(), (path + L"-moved").c_str()));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, PlainEmptyFolder,
-    testing::Values(
-        FolderCase{"NewEmptyFolder", [](const std::wstring &p) { CreateProtectedFolder(p); }, true},
-        FolderCase{"FolderWithAFile",
-                   [](const std::wstring &p) {
-                     CreateDirectoryW(p.c_str(), nullptr);
-                     WriteFileBytes(p + L"\\x", "x");
-                   },
-                   false},
-        FolderCase{"FolderWithASubfolder",
-                   [](const std::wstring &p) {
-                     CreateDirectoryW(p.c_str(), nullptr);
-                     CreateDirectoryW((p + L"\\sub").c_str(), nullptr);
-                   },
-                   false},
-        FolderCase{"AFile", [](const std::wstring &p) { WriteFileBytes(p, "x"); }, false},
-        FolderCase{"Nothing", [](const std::wstring &) {}, false}),
+    Cases, ProtectedFolderCreation,
+    testing::Values(FolderCase{"Nothing", [](const ScratchFolder &s) { return s / L"new"; }, 0},
+                    FolderCase{"EmptyFolder",
+                               [](const ScratchFolder &s) {
+                                 CreateDirectoryW((s / L"taken").c_str(), nullptr);
+                                 return s / L"taken";
+                               },
+                               ERROR_ALREADY_EXISTS},
+                    FolderCase{"FolderWithAFile",
+                               [](const ScratchFolder &s) {
+                                 CreateDirectoryW((s / L"taken").c_str(), nullptr);
+                                 WriteFileBytes(s / L"taken\\planted.dll", "x");
+                                 return s / L"taken";
+                               },
+                               ERROR_ALREADY_EXISTS},
+                    FolderCase{"AFile",
+                               [](const ScratchFolder &s) {
+                                 WriteFileBytes(s / L"taken", "x");
+                                 return s / L"taken";
+                               },
+                               ERROR_ALREADY_EXISTS},
+                    FolderCase{"MissingParent",
+                               [](const ScratchFolder &s) { return s / L"missing\\new"; },
+                               ERROR_PATH_NOT_FOUND}),
     [](const auto &info) { return info.param.name; });
 
 } // namespace
