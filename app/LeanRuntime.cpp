@@ -12,10 +12,7 @@
 namespace {
 
 [[noreturn]] void RaiseInternalError(const char *what) {
-  std::wstring text = L"Internal error: ";
-  for (; what && *what; ++what)
-    text.push_back(static_cast<unsigned char>(*what));
-  throw toolkit::Error(text);
+  throw toolkit::Error(L"Internal error: " + toolkit::Widen(what));
 }
 
 } // namespace

@@ -26,13 +26,6 @@ LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-std::wstring Widen(const char *text) {
-  std::wstring wide;
-  for (; *text; ++text)
-    wide.push_back(static_cast<unsigned char>(*text));
-  return wide;
-}
-
 // Disables the program's other top-level windows while a modal box is up,
 // then enables them again and restores the active window and the focus.
 class TaskWindowsDisabled {

@@ -22,7 +22,6 @@ public:
   Application &operator=(const Application &) = delete;
 
   void SetTitle(const std::wstring &title);
-  const std::wstring &Title() const { return title_; }
   HWND Handle() const { return window_.Get(); }
 
   // Shows the main form and runs the loop until the main form closes.

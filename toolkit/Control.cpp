@@ -12,7 +12,7 @@ int nextControlId = 1000;
 
 Control::Control(Container &parent, Kind kind, Bounds bounds, const std::wstring &text,
                  Initially state)
-    : parent_(&parent), id_(nextControlId++) {
+    : id_(nextControlId++) {
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style;
   if (state != Initially::Hidden)
     style |= WS_VISIBLE;

@@ -58,7 +58,6 @@ protected:
 
   // Binds this object to its window so that notifications find it.
   void Attach(HWND window);
-  Container *Parent() const { return parent_; }
   int Id() const { return id_; }
 
   // Notifications from the parent: WM_COMMAND codes and owner drawing.
@@ -69,7 +68,6 @@ protected:
 
 private:
   WindowHandle window_;
-  Container *parent_ = nullptr;
   int id_ = 0;
 };
 

@@ -21,6 +21,13 @@ std::wstring Format(const wchar_t *pattern, const std::wstring &argument) {
 
 } // namespace
 
+std::wstring Widen(const char *text) {
+  std::wstring wide;
+  for (; text && *text; ++text)
+    wide.push_back(static_cast<unsigned char>(*text));
+  return wide;
+}
+
 std::wstring SystemErrorText(DWORD code) {
   wchar_t buffer[256] = {};
   const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

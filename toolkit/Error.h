@@ -24,6 +24,9 @@ public:
   Abort() : Error(std::wstring()) {}
 };
 
+// A message from the C++ library (plain ASCII) as the toolkit's text.
+std::wstring Widen(const char *text);
+
 // The platform's text for a system error code: at most 255 characters, with
 // trailing spaces, control characters and full stops removed.
 std::wstring SystemErrorText(DWORD code);
