@@ -1,25 +1,56 @@
-# Reads the package folder and prepares the resources built from it.
+# Reads the package folder and prepares the resources built from it. The
+# rules for a package folder, and the writing of the resource sources made
+# from it, live in scripts/package_folder.py; CMake reads package.cmake (the
+# owner's file is in CMake's own syntax), hands its settings over and wires
+# what the tool wrote into the build.
 
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
 get_filename_component(PACKAGE_DIR "${WIZARD_PACKAGE_DIR}" ABSOLUTE)
 set(RESOURCES_DIR "${CMAKE_SOURCE_DIR}/resources")
-if(NOT EXISTS "${PACKAGE_DIR}/package.cmake")
-  message(FATAL_ERROR "The package folder ${PACKAGE_DIR} has no package.cmake")
-endif()
-set(PACKAGE_GENERATED_PAYLOAD OFF)
-include("${PACKAGE_DIR}/package.cmake")
-foreach(required agreement.txt program.ico)
-  if(NOT EXISTS "${PACKAGE_DIR}/${required}")
-    message(FATAL_ERROR "The package folder ${PACKAGE_DIR} lacks ${required}")
-  endif()
-endforeach()
-foreach(variable PACKAGE_COMPANY_NAME PACKAGE_LEGAL_COPYRIGHT PACKAGE_IDENTITY_NAME)
-  if(NOT DEFINED ${variable})
-    message(FATAL_ERROR "${PACKAGE_DIR}/package.cmake does not set ${variable}")
-  endif()
-endforeach()
+set(PACKAGE_TOOL "${CMAKE_SOURCE_DIR}/scripts/package_folder.py")
+option(WIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY
+  "The package is meant only for 64-bit Windows: allow 1,800 MiB of files instead of 1,280 MiB" OFF)
 
-# The three delivered files, in payload order, under the names they carry.
-set(PAYLOAD_NAMES "VELNORIX410aE.exe" "VELNORIX_User'sManual.pdf" "ReadMe_E.txt")
+# package.cmake in a scope of its own, so that it can change nothing else.
+# Each setting becomes one argument (a value may hold ";").
+function(read_package_settings)
+  set(PACKAGE_GENERATED_PAYLOAD OFF)
+  if(EXISTS "${PACKAGE_DIR}/package.cmake")
+    include("${PACKAGE_DIR}/package.cmake")
+  endif()
+  foreach(variable PACKAGE_COMPANY_NAME PACKAGE_LEGAL_COPYRIGHT PACKAGE_IDENTITY_NAME)
+    if(DEFINED ${variable})
+      set(PACKAGE_ARGUMENT_${variable} "--setting=${variable}=${${variable}}" PARENT_SCOPE)
+    else()
+      set(PACKAGE_ARGUMENT_${variable} "--not-set=${variable}" PARENT_SCOPE)
+    endif()
+  endforeach()
+  set(PACKAGE_GENERATED_PAYLOAD ${PACKAGE_GENERATED_PAYLOAD} PARENT_SCOPE)
+endfunction()
+read_package_settings()
+
+set(package_options)
+if(PACKAGE_GENERATED_PAYLOAD)
+  # The sample's files are made by the build, so there is no size to check.
+  list(APPEND package_options "--generated-payload=${CMAKE_BINARY_DIR}/sample-payload")
+endif()
+if(WIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY)
+  list(APPEND package_options --for-64bit-windows-only)
+endif()
+execute_process(
+  COMMAND "${Python3_EXECUTABLE}" "${PACKAGE_TOOL}" configure
+          "--package-dir=${PACKAGE_DIR}" "--out-dir=${CMAKE_BINARY_DIR}/package"
+          "${PACKAGE_ARGUMENT_PACKAGE_COMPANY_NAME}" "${PACKAGE_ARGUMENT_PACKAGE_LEGAL_COPYRIGHT}"
+          "${PACKAGE_ARGUMENT_PACKAGE_IDENTITY_NAME}" ${package_options}
+  RESULT_VARIABLE status ERROR_VARIABLE refusal)
+if(NOT status EQUAL 0)
+  string(STRIP "${refusal}" refusal)
+  message(FATAL_ERROR "${refusal}")
+endif()
+# Sets PAYLOAD_DIR, PAYLOAD_FILES, PAYLOAD_RC, PAYLOAD_DIGESTS, PACKAGE_INPUTS
+# and the wizard resource script of each execution level.
+include("${CMAKE_BINARY_DIR}/package/resources.cmake")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PACKAGE_INPUTS})
 
 # A small Windows program: the sample package's stand-in installer, and the
 # executable item of the tests' own payload.
@@ -31,59 +62,30 @@ set(SAMPLE_INSTALLER "${CMAKE_BINARY_DIR}/bin/sample_installer.exe")
 if(PACKAGE_GENERATED_PAYLOAD)
   # The sample package's files are made at build time at their real sizes:
   # a small Windows program grown to size, a PDF and a readme.
-  find_package(Python3 REQUIRED COMPONENTS Interpreter)
-  set(PAYLOAD_DIR "${CMAKE_BINARY_DIR}/sample-payload")
-  set(PAYLOAD_FILES)
-  foreach(name IN LISTS PAYLOAD_NAMES)
-    list(APPEND PAYLOAD_FILES "${PAYLOAD_DIR}/${name}")
-  endforeach()
   add_custom_command(OUTPUT ${PAYLOAD_FILES}
     COMMAND Python3::Interpreter "${CMAKE_SOURCE_DIR}/scripts/make_sample_payload.py"
             --program "${SAMPLE_INSTALLER}" --out-dir "${PAYLOAD_DIR}"
     DEPENDS sample_installer "${CMAKE_SOURCE_DIR}/scripts/make_sample_payload.py"
     COMMENT "Generating the sample package's files")
-else()
-  set(PAYLOAD_DIR "${PACKAGE_DIR}")
-  set(PAYLOAD_FILES)
-  foreach(name IN LISTS PAYLOAD_NAMES)
-    if(NOT EXISTS "${PACKAGE_DIR}/${name}")
-      message(FATAL_ERROR "The package folder ${PACKAGE_DIR} lacks the file \"${name}\"")
-    endif()
-    list(APPEND PAYLOAD_FILES "${PACKAGE_DIR}/${name}")
-  endforeach()
-  # The whole program, payload included, is mapped into a 32-bit process:
-  # 1800 MiB was seen to build, start and extract; 2000 MiB built but could
-  # not start.
-  set(PAYLOAD_LIMIT_MIB 1800)
-  set(payload_bytes 0)
-  foreach(file IN LISTS PAYLOAD_FILES)
-    file(SIZE "${file}" bytes)
-    math(EXPR payload_bytes "${payload_bytes} + ${bytes}")
-  endforeach()
-  math(EXPR payload_mib "${payload_bytes} / 1048576")
-  if(payload_mib GREATER PAYLOAD_LIMIT_MIB)
-    message(FATAL_ERROR "The package's files come to ${payload_mib} MiB: a 32-bit wizard "
-      "cannot map a package of more than ${PAYLOAD_LIMIT_MIB} MiB, so it could not start. "
-      "Split the package or make its files smaller.")
-  endif()
 endif()
-add_custom_target(package_payload DEPENDS ${PAYLOAD_FILES})
-
-list(GET PAYLOAD_FILES 0 PAYLOAD_FILE1)
-list(GET PAYLOAD_FILES 1 PAYLOAD_FILE2)
-list(GET PAYLOAD_FILES 2 PAYLOAD_FILE3)
-set(PAYLOAD_RC "${CMAKE_BINARY_DIR}/payload.rc")
-configure_file("${RESOURCES_DIR}/payload.rc.in" "${PAYLOAD_RC}" @ONLY)
+# At build time, since the sample's files exist only then.
+add_custom_command(OUTPUT "${PAYLOAD_DIGESTS}"
+  COMMAND Python3::Interpreter "${PACKAGE_TOOL}" digests "${PAYLOAD_DIGESTS}" ${PAYLOAD_FILES}
+  DEPENDS ${PAYLOAD_FILES} "${PACKAGE_TOOL}"
+  COMMENT "Digesting the package's files" VERBATIM)
+add_custom_target(package_payload DEPENDS ${PAYLOAD_FILES} "${PAYLOAD_DIGESTS}")
 # windres does not tell the build which files a resource script reads.
-set_source_files_properties("${PAYLOAD_RC}" PROPERTIES OBJECT_DEPENDS "${PAYLOAD_FILES}")
+set_source_files_properties("${PAYLOAD_RC}" PROPERTIES OBJECT_DEPENDS
+  "${PAYLOAD_FILES};${PAYLOAD_DIGESTS}")
 
-# Writes a resource script for icon, pictures, agreement, version record and
-# a manifest at the given execution level (the tests run without elevation).
+# Puts at rc_file the resource script for icon, pictures, agreement, version
+# record and a manifest at the given execution level (the tests run without
+# elevation). name is no longer used.
 function(wizard_resources name rc_file execution_level)
-  set(MANIFEST_EXECUTION_LEVEL ${execution_level})
-  set(MANIFEST_FILE "${CMAKE_BINARY_DIR}/${name}.manifest")
-  configure_file("${RESOURCES_DIR}/app.manifest.in" "${MANIFEST_FILE}" @ONLY)
-  configure_file("${RESOURCES_DIR}/wizard.rc.in" "${rc_file}" @ONLY)
+  if(NOT DEFINED PACKAGE_WIZARD_RC_${execution_level})
+    message(FATAL_ERROR "wizard_resources: no manifest execution level \"${execution_level}\"")
+  endif()
+  configure_file("${PACKAGE_WIZARD_RC_${execution_level}}" "${rc_file}" COPYONLY)
   set_source_files_properties("${rc_file}" PROPERTIES OBJECT_DEPENDS
-    "${PACKAGE_DIR}/agreement.txt;${PACKAGE_DIR}/program.ico;${MANIFEST_FILE};${RESOURCES_DIR}/header.bmp;${RESOURCES_DIR}/finish-background.bmp;${RESOURCES_DIR}/finish-band.bmp")
+    "${PACKAGE_WIZARD_RC_INPUTS_${execution_level}}")
 endfunction()

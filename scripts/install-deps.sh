@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake make python3 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
-  binutils-mingw-w64-i686 googletest wine wine32:i386 fonts-wine fonts-ipafont-gothic xvfb xauth imagemagick)
+  binutils-mingw-w64-i686 googletest wine wine32:i386 fonts-wine fonts-ipafont-gothic xvfb xauth imagemagick
+  libxml2-utils)
 
 missing=()
 for package in "${packages[@]}"; do

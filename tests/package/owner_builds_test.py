@@ -1,0 +1,224 @@
+"""Package folders built as their owner would: one build tree, configured
+again for each folder, building only the program. A valid folder's texts
+and files are read back exact from the built .exe; a bad one stops the
+configure step with its message.
+
+    owner_builds_test.py --source-dir SRC --build-dir DIR --toolchain FILE
+                         [--cmake CMAKE] [--configure-only]
+
+After the first build only the resources and the link are redone, so each
+further folder costs seconds.
+"""
+import argparse
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import pe_resources  # noqa: E402
+
+PAYLOAD_NAMES = ("VELNORIX410aE.exe", "VELNORIX_User'sManual.pdf", "ReadMe_E.txt")
+IDENTITY_RULE = ('a manifest identity name may hold only letters, digits, ".", "-" and "_" '
+                 "(for example Owner.Package).")
+SAVE = "Save agreement.txt as UTF-8 (in Notepad: Save As, Encoding UTF-8)."
+MIB = 1024 * 1024
+
+
+def cmake_set(name, value):
+    """A set() line as an owner writes it, CMake's escapes and all."""
+    escaped = value.replace("\\", "\\\\").replace('"', '\\"')
+    return f'set({name} "{escaped}")\n'
+
+
+class Case:
+    def __init__(self, name, company="ORVEN Sample Devices Ltd.",
+                 copyright="Copyright (C) 2026 ORVEN", identity="ORVEN.Package",
+                 agreement=b"Licence\r\n", icon=None, package_cmake=None,
+                 payload_mib=0, options=(), refusal=None, configure_only=False):
+        self.__dict__.update(locals())
+        del self.__dict__["self"]
+
+    def make(self, folder, sample):
+        os.makedirs(folder)
+        with open(os.path.join(folder, "package.cmake"), "wb") as f:
+            f.write(self.package_cmake if self.package_cmake is not None else
+                    (cmake_set("PACKAGE_COMPANY_NAME", self.company)
+                     + cmake_set("PACKAGE_LEGAL_COPYRIGHT", self.copyright)
+                     + cmake_set("PACKAGE_IDENTITY_NAME", self.identity)).encode())
+        with open(os.path.join(folder, "agreement.txt"), "wb") as f:
+            f.write(self.agreement)
+        if self.icon is None:
+            shutil.copy(os.path.join(sample, "program.ico"), folder)
+        else:
+            with open(os.path.join(folder, "program.ico"), "wb") as f:
+                f.write(self.icon)
+        for number, name in enumerate(PAYLOAD_NAMES, 1):
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(f"{self.name}: file {number}\n".encode() if number != 3 else b"")
+        if self.payload_mib:
+            # Sparse: only the size counts at configure time.
+            os.truncate(os.path.join(folder, PAYLOAD_NAMES[0]), self.payload_mib * MIB + 1)
+
+
+CASES = [
+    Case("unicode texts",
+         company='Société Générale 株式会社 "Q" \\ a;b',
+         copyright="© Décembre 2026 Société Générale \\",
+         identity="Societe-Generale.Package_1",
+         agreement="Licence © 2026 “Société”\n株式会社\rend\r\n".encode()),
+    Case("utf-16 little-endian agreement",
+         agreement=b"\xff\xfe" + "Licence ©\r\nSociété\n".encode("utf-16-le")),
+    Case("utf-16 big-endian agreement",
+         agreement=b"\xfe\xff" + "株式会社\n".encode("utf-16-be")),
+    Case("a large package for 64-bit Windows only", payload_mib=1300,
+         options=("-DWIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY=ON",), configure_only=True),
+
+    Case("identity with &", identity="A&B.Package",
+         refusal='{pc} sets PACKAGE_IDENTITY_NAME to "A&B.Package", which holds "&": '
+                 + IDENTITY_RULE),
+    Case("identity with a space", identity="ORVEN Package",
+         refusal='{pc} sets PACKAGE_IDENTITY_NAME to "ORVEN Package", which holds a space: '
+                 + IDENTITY_RULE),
+    Case("package.cmake in Windows-1252",
+         package_cmake=('set(PACKAGE_COMPANY_NAME "Société")\n'.encode("cp1252")
+                        + b'set(PACKAGE_LEGAL_COPYRIGHT "(C)")\n'
+                        + b'set(PACKAGE_IDENTITY_NAME "A.B")\n'),
+         refusal="{pc} sets PACKAGE_COMPANY_NAME to text that is not UTF-8: save "
+                 "package.cmake as UTF-8."),
+    Case("package.cmake without the identity",
+         package_cmake=b'set(PACKAGE_COMPANY_NAME "A")\nset(PACKAGE_LEGAL_COPYRIGHT "(C)")\n',
+         refusal='{pc} does not set PACKAGE_IDENTITY_NAME: add a line '
+                 'set(PACKAGE_IDENTITY_NAME "...").'),
+    Case("Windows-1252 agreement",
+         agreement="Licence\r\nLicence © 2026 Société\r\n".encode("cp1252"),
+         refusal="{pkg}/agreement.txt is not UTF-8: the byte 0xA9 at line 2, column 9 is not "
+                 "part of any UTF-8 character. " + SAVE),
+    Case("empty agreement", agreement=b"\r\n \r\n",
+         refusal="{pkg}/agreement.txt holds only white space: write into it the licence "
+                 "agreement the user accepts on the wizard's first page."),
+    Case("a PNG named program.ico",
+         icon=b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x30\0\0\0\x30\x08\x06\0\0\0\0\0\0\0",
+         refusal="{pkg}/program.ico is a PNG picture, not an icon file: save it as an .ico "
+                 "file with 48, 32 and 16 pixel images at 32 bits per pixel."),
+    Case("too large for 32-bit Windows", payload_mib=1300,
+         refusal="The files of the package in {pkg} come to 1,301 MiB: on 32-bit Windows the "
+                 "wizard cannot map a package of more than 1,280 MiB, so it could not start "
+                 "there. Split the package or make its files smaller; if it is meant only for "
+                 "64-bit Windows, configure with -DWIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY=ON, "
+                 "which allows 1,800 MiB."),
+]
+
+
+def words(text):
+    return " ".join(text.split())
+
+
+def cmake_message(output):
+    """The text of a configure step's error, unwrapped."""
+    match = re.search(r"CMake Error at [^\n]*\(message\):\n(.*?)\nCall Stack", output, re.S)
+    return words(match.group(1)) if match else output
+
+
+def check_program(case, exe, folder):
+    with open(exe, "rb") as f:
+        resources = pe_resources.pe_resources(f.read())
+    problems = []
+
+    def expect(what, got, wanted):
+        if got != wanted:
+            problems.append(f"{what}: {got!r}, not {wanted!r}")
+
+    strings = pe_resources.version_strings(resources[(pe_resources.RT_VERSION, 1)])
+    expect("CompanyName", strings.get("CompanyName"), case.company)
+    expect("LegalCopyright", strings.get("LegalCopyright"), case.copyright)
+    data = case.agreement
+    if data[:2] in (b"\xff\xfe", b"\xfe\xff"):
+        text = data[2:].decode("utf-16-le" if data[:2] == b"\xff\xfe" else "utf-16-be")
+    else:
+        text = data.decode("utf-8-sig")
+    expect("agreement", resources[(pe_resources.RT_RCDATA, 201)],
+           re.sub(r"\r\n|\r|\n", "\r\n", text).encode())
+    manifest = resources[(pe_resources.RT_MANIFEST, 1)]
+    lint = subprocess.run(["xmllint", "--noout", "-"], input=manifest, capture_output=True)
+    if lint.returncode:
+        problems.append(f"manifest not well-formed: {lint.stderr.decode()}")
+    expect("manifest identity", f'name="{case.identity}"'.encode() in manifest, True)
+    digests = b""
+    for number, name in enumerate(PAYLOAD_NAMES, 1):
+        with open(os.path.join(folder, name), "rb") as f:
+            item = f.read()
+        expect(f"FILE{number}", resources[(pe_resources.RT_RCDATA, f"FILE{number}")], item)
+        digests += hashlib.sha256(item).digest()
+    expect("DIGESTS", resources.get((pe_resources.RT_RCDATA, "DIGESTS")), digests)
+    return problems
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--source-dir", required=True)
+    parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--toolchain", required=True)
+    parser.add_argument("--cmake", default="cmake")
+    parser.add_argument("--configure-only", action="store_true",
+                        help="check the configure step of every case, build nothing")
+    args = parser.parse_args()
+    sample = os.path.join(args.source_dir, "resources", "sample-package")
+    build = os.path.abspath(args.build_dir)
+    os.makedirs(build, exist_ok=True)
+    folders = tempfile.mkdtemp(prefix="owner-packages-", dir=build)
+
+    def fail(case, problem):
+        failed.add(case.name)
+        failures.append(f"{case.name}: {problem}")
+    failures, failed, built = [], set(), False
+    try:
+        for case in CASES:
+            folder = os.path.join(folders, re.sub(r"\W+", "-", case.name))
+            case.make(folder, sample)
+            configure = subprocess.run(
+                [args.cmake, "-S", args.source_dir, "-B", build,
+                 f"-DCMAKE_TOOLCHAIN_FILE={args.toolchain}", "-DCMAKE_BUILD_TYPE=MinSizeRel",
+                 "-DWIZARD_BUILD_TESTS=OFF", f"-DWIZARD_PACKAGE_DIR={folder}",
+                 "-DWIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY=OFF", *case.options],
+                capture_output=True, text=True)
+            print(f"--- {case.name}", flush=True)
+            if case.refusal:
+                wanted = words(case.refusal.format(pkg=folder,
+                                                   pc=os.path.join(folder, "package.cmake")))
+                got = cmake_message(configure.stderr)
+                if configure.returncode == 0 or got != wanted:
+                    fail(case, f"configure said\n  {got}\nnot\n  {wanted}")
+                continue
+            if configure.returncode:
+                fail(case, f"configure failed:\n{configure.stderr}")
+                continue
+            if case.configure_only or args.configure_only:
+                continue
+            run = subprocess.run([args.cmake, "--build", build, "--parallel",
+                                  str(os.cpu_count() or 2), "--target", "VELNORIX410aPackageE"],
+                                 capture_output=True, text=True)
+            if run.returncode:
+                fail(case, f"build failed:\n{run.stdout}{run.stderr}")
+                continue
+            # Another package changes the resources, never the code.
+            if built and "Building CXX object" in run.stdout:
+                fail(case, f"the package's change recompiled code:\n{run.stdout}")
+            built = True
+            for problem in check_program(
+                    case, os.path.join(build, "bin", "VELNORIX410aPackageE.exe"), folder):
+                fail(case, problem)
+    finally:
+        shutil.rmtree(folders)
+    for failure in failures:
+        print(f"FAILED {failure}")
+    print(f"{len(CASES) - len(failed)} of {len(CASES)} package folders as expected")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
