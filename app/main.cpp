@@ -1,5 +1,6 @@
 // The program's entry: the application object, its title, the one wizard
 // window and the message loop. The exit code is always 0.
+#include "app/DllSearch.h"
 #include "toolkit/Application.h"
 #include "toolkit/Error.h"
 #include "wizard/Tmainform.h"
@@ -7,11 +8,16 @@
 #include <windows.h>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-#ifndef WIZARD_WITHOUT_DLL_DEFENCE // defined only for the tests' undefended build
   // Before anything else may load a DLL: never from the program's own
-  // folder, which is usually the user's Downloads. Every system DLL but
-  // kernel32 and msvcrt is delay-loaded, so none was looked for before this.
-  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // folder. Every system DLL but kernel32 and msvcrt is delay-loaded, so
+  // none was looked for before this. The tests build two variants: one
+  // without the defence, and one that takes the path of a Windows 7 without
+  // SetDefaultDllDirectories.
+#if defined(WIZARD_WITHOUT_DLL_DEFENCE)
+#elif defined(WIZARD_AS_IF_WITHOUT_DEFAULT_DLL_DIRECTORIES)
+  LockDownDllSearch(nullptr);
+#else
+  LockDownDllSearch(LookUpSetDefaultDllDirectories());
 #endif
 
   toolkit::Application application;

@@ -2,6 +2,7 @@
 // temporary folder, destinations it cannot deliver to, refused overwrites,
 // and the close box at each stage.
 #include "WizardDriver.h"
+#include "app/DllSearch.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +11,23 @@ namespace {
 const wchar_t *const kFiles[] = {L"ReadMe_E.txt", L"VELNORIX410aE.exe",
                                  L"VELNORIX_User'sManual.pdf"};
 
-// Names of DLLs the program imports, and two that those pull in.
-const wchar_t *const kPlantedNames[] = {L"user32",  L"gdi32",    L"comctl32", L"shell32", L"ole32",
-                                        L"shlwapi", L"advapi32", L"imm32",    L"version"};
+// Names of DLLs the program imports, imm32 (which user32 pulls in), and what
+// the system's DLLs load by bare name. Left out: those Wine 8 has no DLL of
+// its own for (nothing asks for them, so a planted copy proves nothing), and
+// msimg32, whose delay-loaded use by Wine's own comctl32 ignores the limited
+// search (a Wine loader bug).
+std::vector<std::wstring> PlantedNames() {
+  std::vector<std::wstring> names = {L"user32.dll",   L"gdi32.dll",  L"comctl32.dll",
+                                     L"shell32.dll",  L"ole32.dll",  L"shlwapi.dll",
+                                     L"advapi32.dll", L"bcrypt.dll", L"imm32.dll"};
+  for (const wchar_t *name : kBareNameDependencies) {
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (Exists(std::wstring(system, length) + L"\\" + name))
+      names.push_back(name);
+  }
+  return names;
+}
 
 // Makes Wine prefer, for the wizard, a DLL found on the search path to its
 // own, as Windows does for any DLL that is not a known system DLL.
@@ -20,9 +35,9 @@ class PreferDllsOnTheSearchPath {
 public:
   PreferDllsOnTheSearchPath() {
     RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_, nullptr);
-    for (const wchar_t *name : kPlantedNames)
-      RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(L"native,builtin"),
-                     sizeof L"native,builtin");
+    for (const std::wstring &name : PlantedNames())
+      RegSetValueExW(key_, name.substr(0, name.size() - 4).c_str(), 0, REG_SZ,
+                     reinterpret_cast<const BYTE *>(L"native,builtin"), sizeof L"native,builtin");
   }
   ~PreferDllsOnTheSearchPath() {
     RegCloseKey(key_);
@@ -37,9 +52,8 @@ private:
 
 std::vector<std::wstring> PlantAndRun(const std::wstring &program) {
   ScratchFolder downloads;
-  for (const wchar_t *name : kPlantedNames)
-    CopyFileW(options.plantedDll.c_str(), (downloads / (std::wstring(name) + L".dll")).c_str(),
-              FALSE);
+  for (const std::wstring &name : PlantedNames())
+    CopyFileW(options.plantedDll.c_str(), (downloads / name).c_str(), FALSE);
   std::vector<std::wstring> loaded;
   {
     PreferDllsOnTheSearchPath preferPlanted;
@@ -65,6 +79,12 @@ std::vector<std::wstring> PlantAndRun(const std::wstring &program) {
 
 TEST(PlantedDlls, AreNeverLoadedFromTheProgramsFolder) {
   EXPECT_EQ(PlantAndRun(options.wizard), std::vector<std::wstring>{});
+}
+
+TEST(PlantedDlls, AreNeverLoadedWhereTheSearchCannotBeLimited) {
+  // As on a Windows 7 without KB2533623: the program's folder stays first in
+  // the search, and the preloads from System32 must win.
+  EXPECT_EQ(PlantAndRun(options.preloading), std::vector<std::wstring>{});
 }
 
 TEST(PlantedDlls, WouldBeLoadedWithoutTheDefence) {
@@ -126,6 +146,33 @@ TEST_P(UnusableTemp, ShowsTheErrorWritesNothingAndTheCloseBoxEndsTheProgram) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Temp, UnusableTemp, testing::Values("AFile", "Missing", "TooLong"));
+
+TEST_F(Hardening, ADamagedPackageIsRefusedAndNothingIsDelivered) {
+  // One byte of the installer changed inside the program, as a broken
+  // download or a failing USB stick would leave it.
+  std::string program = ReadFileBytes(options.wizard);
+  const std::string installer = ReadFileBytes(options.payload + L"\\VELNORIX410aE.exe");
+  const auto at = program.find(installer.substr(installer.size() / 2, 4096));
+  ASSERT_NE(at, std::string::npos);
+  program[at + 100] ^= 1;
+  WriteFileBytes(target / L"damaged.exe", program);
+
+  Wizard wizard(downloads.Path(), target / L"damaged.exe");
+  StartRun(wizard, target / L"out");
+  const HWND box = wizard.WaitForDialog(L"VELNORIX410aPackageE");
+  ASSERT_TRUE(box);
+  EXPECT_EQ(Wizard::Text(GetDlgItem(box, 0xFFFF)),
+            L"The package is damaged and cannot be extracted. Download it again.");
+  wizard.Screenshot(L"7-error-damaged-package");
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+  EXPECT_TRUE(wizard.Label(L"Extracting Files")) << "the Progress page stays";
+  EXPECT_FALSE(IsWindowEnabled(wizard.Button(L"&Next >")));
+  EXPECT_FALSE(Exists(target / L"out"));
+  EXPECT_EQ(StagingFoldersInTemp(), stagingBefore);
+  wizard.CloseBox();
+  EXPECT_EQ(wizard.WaitForExit(), 0);
+}
 
 TEST_F(Hardening, DestinationOnAMissingDriveEndsCanceled) {
   Wizard wizard(downloads.Path());

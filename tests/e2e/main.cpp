@@ -23,6 +23,7 @@ int main(int argc, char **argv) {
     const std::string argument = argv[i];
     for (auto [flag, target] : {std::pair{"--wizard=", &options.wizard},
                                 {"--undefended=", &options.undefended},
+                                {"--preloading=", &options.preloading},
                                 {"--planted-dll=", &options.plantedDll},
                                 {"--payload=", &options.payload},
                                 {"--screenshots=", &options.screenshots}})

@@ -1,0 +1,59 @@
+// The DLL search defence, on both of its paths.
+#include "app/DllSearch.h"
+
+#include <gtest/gtest.h>
+
+#include <cwctype>
+
+namespace {
+
+DWORD flagsAsked = 0;
+BOOL WINAPI AcceptingSetDefault(DWORD flags) {
+  flagsAsked = flags;
+  return TRUE;
+}
+BOOL WINAPI RefusingSetDefault(DWORD flags) {
+  flagsAsked = flags;
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return FALSE;
+}
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t &c : text)
+    c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
+
+std::wstring SystemFolder() {
+  wchar_t path[MAX_PATH];
+  return std::wstring(path, GetSystemDirectoryW(path, MAX_PATH));
+}
+
+TEST(DllSearch, IsLimitedToSystem32WhereTheSystemCan) {
+  EXPECT_EQ(LockDownDllSearch(AcceptingSetDefault), DllSearchDefence::SystemFolderOnly);
+  EXPECT_EQ(flagsAsked, static_cast<DWORD>(LOAD_LIBRARY_SEARCH_SYSTEM32));
+}
+
+TEST(DllSearch, PreloadsFromSystem32WhereTheSystemLacksOrRefusesTheLimit) {
+  for (auto setDefault : {SetDefaultDllDirectoriesFunction{nullptr}, &RefusingSetDefault}) {
+    EXPECT_EQ(LockDownDllSearch(setDefault), DllSearchDefence::Preloaded);
+    for (const wchar_t *name : kBareNameDependencies) {
+      const std::wstring expected = SystemFolder() + L"\\" + name;
+      if (GetFileAttributesW(expected.c_str()) == INVALID_FILE_ATTRIBUTES)
+        continue; // this system has no such DLL, so nothing will ask for it
+      const HMODULE module = GetModuleHandleW(name);
+      ASSERT_TRUE(module) << testing::PrintToString(std::wstring(name)) << " is preloaded";
+      wchar_t path[MAX_PATH];
+      const std::wstring loaded(path, GetModuleFileNameW(module, path, MAX_PATH));
+      EXPECT_EQ(Lower(loaded), Lower(expected));
+    }
+  }
+}
+
+TEST(DllSearch, TheSystemsOwnLookupFindsSetDefaultDllDirectoriesHere) {
+  // Wine 8 and every Windows from 8 on have it; a Windows 7 without
+  // KB2533623 would answer null, which the program survives (above).
+  EXPECT_TRUE(LookUpSetDefaultDllDirectories());
+}
+
+} // namespace
