@@ -3,8 +3,11 @@
 
 #include "package/PayloadItem.h"
 
+#include <functional>
 #include <string>
 
-// True when `path` holds exactly the stream's bytes. Reads in bounded
-// chunks, so memory does not grow with the file.
-bool FileMatches(const std::wstring &path, const PayloadStream &stream);
+// True when `path` holds exactly the stream's bytes. Reads a chunk at a
+// time, so memory does not grow with the file, and runs `betweenChunks`
+// after each, so that the window keeps answering.
+bool FileMatches(const std::wstring &path, const PayloadStream &stream,
+                 const std::function<void()> &betweenChunks = {});

@@ -1,7 +1,9 @@
 #include "package/ExtractionRun.h"
 
 #include "package/DeliveryCheck.h"
+#include "package/PayloadDigest.h"
 #include "package/PayloadItem.h"
+#include "package/PhaseMarks.h"
 #include "package/ShellCopy.h"
 #include "package/StagingFolder.h"
 
@@ -17,26 +19,60 @@ std::wstring Join(std::wstring folder, const wchar_t *fileName) {
   return folder + fileName;
 }
 
+void Call(const std::function<void()> &callback) {
+  if (callback)
+    callback();
+}
+
+// Writes item `index` and checks it against its stored digest in the same
+// pass over its bytes.
+void StageChecked(StagingFolder &staging, std::size_t index, const PayloadStream &stream,
+                  const std::function<void()> &keepAnswering) {
+  Sha256 digest;
+  staging.Stage(stream, kPayloadFiles[index].fileName, [&](std::span<const std::byte> chunk) {
+    const double start = PhaseClockMilliseconds();
+    digest.Add(chunk);
+    AddDigestTime(PhaseClockMilliseconds() - start);
+    Call(keepAnswering);
+  });
+  if (digest.Finish() != StoredDigest(index))
+    RaiseDamagedPackage();
+}
+
 } // namespace
 
-bool ExtractPackage(HWND owner, const std::wstring &destination,
-                    const StagedFileCallback &onStaged) {
+bool ExtractPackage(HWND owner, const std::wstring &destination, const RunCallbacks &callbacks) {
+  MarkPhaseEnd("start");
   const std::array streams = {PayloadStream::Open(kPayloadFiles[0].resourceName),
                               PayloadStream::Open(kPayloadFiles[1].resourceName),
                               PayloadStream::Open(kPayloadFiles[2].resourceName)};
-  StagingFolder staging;
+  // Ends after the staging folder's clean-up, which is part of the run.
+  struct MarksWrittenAtTheEnd {
+    ~MarksWrittenAtTheEnd() {
+      MarkPhaseEnd("cleaned");
+      WritePhaseMarks();
+    }
+  } marksWrittenAtTheEnd;
+  CleanupPatience patience;
+  patience.whileWaiting = callbacks.keepAnswering;
+  StagingFolder staging(RandomNameSuffix, patience);
   for (std::size_t i = 0; i < streams.size(); ++i) {
-    staging.Stage(streams[i], kPayloadFiles[i].fileName);
-    onStaged(kStagedPositions[i]);
+    StageChecked(staging, i, streams[i], callbacks.keepAnswering);
+    MarkPhaseEnd("staged");
+    if (callbacks.staged)
+      callbacks.staged(kStagedPositions[i]);
   }
 
   const ShellCopyResult copy = ShellCopyFolderContents(owner, staging.Path(), destination);
+  MarkPhaseEnd("copied");
   if (!copy.completed)
     return false;
   // The shell can answer success for a copy that delivered nothing (a missing
   // drive, a parent that is a file, a folder it may not write to).
   for (std::size_t i = 0; i < streams.size(); ++i)
-    if (!FileMatches(Join(copy.target, kPayloadFiles[i].fileName), streams[i]))
+    if (!FileMatches(Join(copy.target, kPayloadFiles[i].fileName), streams[i],
+                     callbacks.keepAnswering))
       return false;
+  MarkPhaseEnd("checked");
   return true;
 }

@@ -3,6 +3,8 @@
 #include "toolkit/Error.h"
 #include "toolkit/Handle.h"
 
+#include <algorithm>
+
 PayloadStream PayloadStream::Open(const wchar_t *resourceName) {
   const HMODULE module = GetModuleHandleW(nullptr);
   const HRSRC resource = FindResourceW(module, resourceName, MAKEINTRESOURCEW(10)); // RT_RCDATA
@@ -16,14 +18,20 @@ PayloadStream PayloadStream::Open(const wchar_t *resourceName) {
   return PayloadStream({static_cast<const std::byte *>(bytes), size});
 }
 
-void SaveToFile(const PayloadStream &stream, const std::wstring &path) {
+void SaveToFile(const PayloadStream &stream, const std::wstring &path,
+                const ChunkWritten &afterChunk) {
   const toolkit::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file)
     toolkit::RaiseFileCreateError(path);
   const auto bytes = stream.Bytes();
-  DWORD written = 0;
-  if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-      written != bytes.size())
-    toolkit::RaiseStreamWriteError();
+  for (std::size_t offset = 0; offset < bytes.size(); offset += kChunkBytes) {
+    const auto chunk = bytes.subspan(offset, std::min(kChunkBytes, bytes.size() - offset));
+    DWORD written = 0;
+    if (!WriteFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &written, nullptr) ||
+        written != chunk.size())
+      toolkit::RaiseStreamWriteError();
+    if (afterChunk)
+      afterChunk(chunk);
+  }
 }

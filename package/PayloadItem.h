@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -21,9 +22,18 @@ private:
   std::span<const std::byte> bytes_;
 };
 
-// Creates (or replaces) the file and writes every byte in one piece. Raises
-// the file-creation error or the stream-write error.
-void SaveToFile(const PayloadStream &stream, const std::wstring &path);
+// Large items are written, checked and compared a chunk at a time, with the
+// window answering its messages in between: on a slow disk one piece could
+// keep it silent long enough for the system to call it "Not Responding".
+inline constexpr std::size_t kChunkBytes = std::size_t{2} << 20;
+
+// Runs after each chunk has been written, with the bytes it held.
+using ChunkWritten = std::function<void(std::span<const std::byte> chunk)>;
+
+// Creates (or replaces) the file and writes every byte, a chunk at a time.
+// Raises the file-creation error or the stream-write error.
+void SaveToFile(const PayloadStream &stream, const std::wstring &path,
+                const ChunkWritten &afterChunk = {});
 
 // The package's items in the order they are always handled, each with the
 // name it is saved under (appended to a folder path as it stands).

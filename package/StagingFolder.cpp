@@ -10,6 +10,8 @@
 
 namespace {
 
+bool Gone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
 constexpr wchar_t kStagingPrefix[] = L"VELNORIX";
 constexpr wchar_t kSourceWildcard[] = L"\\*.*";
 constexpr int kNameAttempts = 100;
@@ -60,7 +62,8 @@ std::size_t StagingFolder::MaxPathLength() {
   return MAX_PATH - 1 - std::max(std::wcslen(kSourceWildcard), LongestFileName());
 }
 
-StagingFolder::StagingFolder(const NameSuffixSource &suffixes) {
+StagingFolder::StagingFolder(const NameSuffixSource &suffixes, CleanupPatience patience)
+    : patience_(std::move(patience)) {
   const std::wstring temporary = TemporaryPath();
   for (int attempt = 1;; ++attempt) {
     std::wstring candidate = temporary + kStagingPrefix + suffixes();
@@ -78,21 +81,53 @@ StagingFolder::StagingFolder(const NameSuffixSource &suffixes) {
   }
 }
 
-void StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName) {
+void StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName,
+                          const ChunkWritten &afterChunk) {
   std::wstring file = path_ + fileName;
   // Recorded before the save, so that a partly written file is removed too.
   staged_.push_back(file);
-  SaveToFile(stream, file);
+  SaveToFile(stream, file, afterChunk);
 }
 
 StagingFolder::~StagingFolder() {
-  // Results are ignored: there is nothing better to do with a file that
-  // will not go, and the folder then simply stays.
-  for (const std::wstring &file : staged_)
-    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-  SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-  for (const std::wstring &file : staged_)
-    DeleteFileW(file.c_str());
+  for (int attempt = 1;; ++attempt) {
+    // The files go while the folder is still held, so that nobody can have
+    // swapped it for a link to somewhere else by then.
+    if (DeleteStagedFiles()) {
+      held_.Reset();
+      if (RemoveFolder())
+        return;
+    }
+    if (attempt >= patience_.attempts)
+      break;
+    Sleep(patience_.pauseMilliseconds);
+    if (patience_.whileWaiting)
+      patience_.whileWaiting();
+  }
   held_.Reset();
-  RemoveDirectoryW(path_.c_str());
+  // The process is elevated, as delayed removal requires. Left behind, the
+  // folder would stay in the user's %TEMP% with a list the user cannot change.
+  ScheduleRemovalAtRestart();
+}
+
+bool StagingFolder::DeleteStagedFiles() {
+  // Results beyond "gone or not" are ignored: there is nothing better to do
+  // with a file that will not go than to try again, then leave it to restart.
+  std::erase_if(staged_, [](const std::wstring &file) {
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileW(file.c_str()) || Gone(GetLastError());
+  });
+  return staged_.empty();
+}
+
+bool StagingFolder::RemoveFolder() const {
+  SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+  return RemoveDirectoryW(path_.c_str()) || Gone(GetLastError());
+}
+
+void StagingFolder::ScheduleRemovalAtRestart() const {
+  // In this order: the folder can go only once it is empty.
+  for (const std::wstring &file : staged_)
+    MoveFileExW(file.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  MoveFileExW(path_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

@@ -16,26 +16,43 @@
 using NameSuffixSource = std::function<std::wstring()>;
 std::wstring RandomNameSuffix();
 
+// How long removal waits for what something else holds open: a virus
+// scanner or the indexer often opens a file for a moment just after it was
+// written. What still remains then is removed at the next restart.
+struct CleanupPatience {
+  int attempts = 20;
+  DWORD pauseMilliseconds = 100;      // two seconds in all
+  std::function<void()> whileWaiting; // between attempts, e.g. to keep the window answering
+};
+
 class StagingFolder {
 public:
   // Creates a new folder whose name begins with "VELNORIX", protected from
   // the user's unelevated programs, under a name nobody else holds. Raises an
   // error before anything is written when the temporary path cannot be used
   // or no such folder can be made.
-  explicit StagingFolder(const NameSuffixSource &suffixes = RandomNameSuffix);
+  explicit StagingFolder(const NameSuffixSource &suffixes = RandomNameSuffix,
+                         CleanupPatience patience = {});
   ~StagingFolder();
   StagingFolder(const StagingFolder &) = delete;
   StagingFolder &operator=(const StagingFolder &) = delete;
 
   const std::wstring &Path() const { return path_; }
   // Saves the stream under the folder; the file is removed with the folder.
-  void Stage(const PayloadStream &stream, const wchar_t *fileName);
+  void Stage(const PayloadStream &stream, const wchar_t *fileName,
+             const ChunkWritten &afterChunk = {});
 
   // The longest staging folder path: its wildcard source list ("\*.*") and
   // each staged file path must still fit the shell's MAX_PATH buffers.
   static std::size_t MaxPathLength();
 
 private:
+  // True once every staged file is gone; files that are gone are forgotten.
+  bool DeleteStagedFiles();
+  bool RemoveFolder() const;
+  void ScheduleRemovalAtRestart() const;
+
+  CleanupPatience patience_;
   std::wstring path_;
   toolkit::FileHandle held_; // keeps the folder itself from being swapped
   std::vector<std::wstring> staged_;

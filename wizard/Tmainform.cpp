@@ -87,6 +87,9 @@ TMainForm::TMainForm() : Form(kCaption, 497, 360, formFont.Get()) {
   Image2.SendToBack();
   TopImage.SendToBack();
 
+  // When a page switch takes the focus away, it goes to Next if it can.
+  SetFocusFallback(NextButton);
+
   SetKeyboardOrder({&TopPanel, &BackButton, &NextButton, &CancelButton, &EulaPanel, &PathPanel,
                     &FinishPanel, &ProgPanel});
   EulaPanel.SetKeyboardOrder({&Memo, &RadioButton1, &RadioButton2});
@@ -185,10 +188,14 @@ void TMainForm::RunExtraction() {
   SwitchPanels(false, true);
   toolkit::App().ProcessMessages();
 
-  const bool completed = ExtractPackage(Handle(), PathEdit.Text(), [this](int position) {
-    ProgressBar.SetPosition(position);
-    toolkit::App().ProcessMessages();
-  });
+  const bool completed =
+      ExtractPackage(Handle(), PathEdit.Text(),
+                     {.staged =
+                          [this](int position) {
+                            ProgressBar.SetPosition(position);
+                            toolkit::App().ProcessMessages();
+                          },
+                      .keepAnswering = [] { toolkit::App().ProcessMessages(); }});
   ShowFinishTexts(completed);
   NextButtonClick();
 }

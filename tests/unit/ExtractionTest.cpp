@@ -31,7 +31,9 @@ void ExpectDelivered(const std::wstring &folder) {
 std::vector<int> positions;
 bool Extract(const std::wstring &destination) {
   positions.clear();
-  return ExtractPackage(nullptr, destination, [](int position) { positions.push_back(position); });
+  RunCallbacks callbacks;
+  callbacks.staged = [](int position) { positions.push_back(position); };
+  return ExtractPackage(nullptr, destination, callbacks);
 }
 
 TEST(StagingFolder, IsANewEmptyFolderOfItsOwnUnderTheTemporaryPath) {

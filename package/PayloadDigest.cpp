@@ -1,0 +1,58 @@
+#include "package/PayloadDigest.h"
+
+#include "package/PayloadItem.h"
+#include "toolkit/Error.h"
+
+#include <cstring>
+
+namespace {
+
+// CNG answers NTSTATUS codes, not Win32 errors.
+void Check(NTSTATUS status, const wchar_t *what) {
+  if (status < 0)
+    throw toolkit::Error(std::wstring(L"The system's SHA-256 could not be used: ") + what);
+}
+
+} // namespace
+
+Sha256::Sha256() {
+  Check(BCryptOpenAlgorithmProvider(&algorithm_, BCRYPT_SHA256_ALGORITHM, nullptr, 0),
+        L"BCryptOpenAlgorithmProvider");
+  // With no object buffer given, CNG keeps the hash object itself.
+  Check(BCryptCreateHash(algorithm_, &hash_, nullptr, 0, nullptr, 0, 0), L"BCryptCreateHash");
+}
+
+Sha256::~Sha256() {
+  if (hash_)
+    BCryptDestroyHash(hash_);
+  if (algorithm_)
+    BCryptCloseAlgorithmProvider(algorithm_, 0);
+}
+
+void Sha256::Add(std::span<const std::byte> bytes) {
+  auto *data = reinterpret_cast<PUCHAR>(const_cast<std::byte *>(bytes.data()));
+  Check(BCryptHashData(hash_, data, static_cast<ULONG>(bytes.size()), 0), L"BCryptHashData");
+}
+
+Digest Sha256::Finish() {
+  Digest digest{};
+  Check(BCryptFinishHash(hash_, reinterpret_cast<PUCHAR>(digest.data()), digest.size(), 0),
+        L"BCryptFinishHash");
+  return digest;
+}
+
+Digest StoredDigest(std::size_t index) {
+  const HMODULE module = GetModuleHandleW(nullptr);
+  const HRSRC resource = FindResourceW(module, L"DIGESTS", MAKEINTRESOURCEW(10)); // RT_RCDATA
+  const HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
+  const void *bytes = loaded ? LockResource(loaded) : nullptr;
+  if (!bytes || SizeofResource(module, resource) != std::size(kPayloadFiles) * sizeof(Digest) ||
+      index >= std::size(kPayloadFiles))
+    RaiseDamagedPackage();
+  Digest digest;
+  std::memcpy(digest.data(), static_cast<const std::byte *>(bytes) + index * sizeof(Digest),
+              sizeof(Digest));
+  return digest;
+}
+
+void RaiseDamagedPackage() { throw toolkit::Error(kDamagedPackageMessage); }
