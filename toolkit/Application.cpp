@@ -28,35 +28,41 @@ LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 
 // Disables the program's other top-level windows while a modal box is up,
 // then enables them again and restores the active window and the focus.
-class TaskWindowsDisabled {
+// The box's owner is left to the box: MessageBoxW disables it and enables
+// it again before it closes, so that the system gives the activation back
+// to it; an owner still disabled then would send it to another program.
+class OtherWindowsDisabled {
 public:
-  TaskWindowsDisabled() : active_(GetActiveWindow()), focus_(GetFocus()) {
-    EnumThreadWindows(GetCurrentThreadId(), &Collect, reinterpret_cast<LPARAM>(&disabled_));
+  explicit OtherWindowsDisabled(HWND owner)
+      : owner_(owner), active_(GetActiveWindow()), focus_(GetFocus()) {
+    EnumThreadWindows(GetCurrentThreadId(), &Collect, reinterpret_cast<LPARAM>(this));
     for (HWND window : disabled_)
       EnableWindow(window, FALSE);
   }
-  ~TaskWindowsDisabled() {
+  ~OtherWindowsDisabled() {
     for (HWND window : disabled_)
       EnableWindow(window, TRUE);
     if (active_ && IsWindow(active_))
       SetActiveWindow(active_);
-    if (focus_ && IsWindow(focus_))
+    if (focus_ && IsWindow(focus_) && IsWindowVisible(focus_) && IsWindowEnabled(focus_))
       SetFocus(focus_);
   }
-  TaskWindowsDisabled(const TaskWindowsDisabled &) = delete;
-  TaskWindowsDisabled &operator=(const TaskWindowsDisabled &) = delete;
+  OtherWindowsDisabled(const OtherWindowsDisabled &) = delete;
+  OtherWindowsDisabled &operator=(const OtherWindowsDisabled &) = delete;
 
 private:
-  static BOOL CALLBACK Collect(HWND window, LPARAM list) {
+  static BOOL CALLBACK Collect(HWND window, LPARAM context) {
     // No exception may cross into the system's code that called us.
     try {
-      if (IsWindowVisible(window) && IsWindowEnabled(window))
-        reinterpret_cast<std::vector<HWND> *>(list)->push_back(window);
+      auto *self = reinterpret_cast<OtherWindowsDisabled *>(context);
+      if (window != self->owner_ && IsWindowVisible(window) && IsWindowEnabled(window))
+        self->disabled_.push_back(window);
       return TRUE;
     } catch (...) {
       return FALSE;
     }
   }
+  HWND owner_;
   HWND active_;
   HWND focus_;
   std::vector<HWND> disabled_;
@@ -170,7 +176,7 @@ void Application::ShowError(const std::wstring &message) {
   HWND owner = GetActiveWindow();
   if (!owner)
     owner = window_.Get();
-  TaskWindowsDisabled disabled;
+  OtherWindowsDisabled disabled(owner);
   ShowMessageBox(owner, ErrorDisplayText(message), title_, MessageIcon::Error);
 }
 

@@ -85,6 +85,14 @@ LRESULT Container::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     return reinterpret_cast<LRESULT>(Background());
   }
+  case WM_NEXTDLGCTL:
+    // A multi-line text box asks its parent to move the focus on: the form
+    // does that for all its panels.
+    return SendMessageW(GetAncestor(Handle(), GA_ROOT), WM_NEXTDLGCTL, wParam, lParam);
+  case WM_CLOSE:
+    // A panel is never closed on its own (a multi-line text box sends this
+    // for Escape).
+    return 0;
   case WM_ERASEBKGND: {
     RECT client;
     GetClientRect(Handle(), &client);

@@ -1,6 +1,7 @@
 #include "toolkit/Control.h"
 
 #include "toolkit/Container.h"
+#include "toolkit/Form.h"
 
 namespace toolkit {
 
@@ -45,11 +46,22 @@ Control *Control::FromHandle(HWND window) {
 // The control's own flag: a control on a hidden page still counts as visible.
 bool Control::Visible() const { return (GetWindowLongW(Handle(), GWL_STYLE) & WS_VISIBLE) != 0; }
 
-void Control::SetVisible(bool visible) { ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE); }
+void Control::SetVisible(bool visible) {
+  ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE);
+  KeepFormFocus();
+}
 
 bool Control::Enabled() const { return IsWindowEnabled(Handle()); }
 
-void Control::SetEnabled(bool enabled) { EnableWindow(Handle(), enabled); }
+void Control::SetEnabled(bool enabled) {
+  EnableWindow(Handle(), enabled);
+  KeepFormFocus();
+}
+
+void Control::KeepFormFocus() const {
+  if (Form *form = Form::Of(Handle()); form && form != this)
+    form->KeepFocus();
+}
 
 std::wstring Control::Text() const {
   std::wstring text(GetWindowTextLengthW(Handle()) + 1, L'\0');

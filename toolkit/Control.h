@@ -58,6 +58,9 @@ protected:
 
   // Binds this object to its window so that notifications find it.
   void Attach(HWND window);
+  // A page switch that hides or disables the focused control moves the
+  // focus on, as a dialog would.
+  void KeepFormFocus() const;
   int Id() const { return id_; }
 
   // Notifications from the parent: WM_COMMAND codes and owner drawing.

@@ -1,6 +1,7 @@
 #include "toolkit/Form.h"
 
 #include "toolkit/Application.h"
+#include "toolkit/DialogKeyboard.h"
 
 namespace toolkit {
 
@@ -8,27 +9,6 @@ namespace {
 
 constexpr DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
-
-bool CanTakeFocus(HWND window) { return IsWindowVisible(window) && IsWindowEnabled(window); }
-
-// The first control in keyboard order that can take the focus, looking
-// into panels on the way.
-HWND FirstTabStop(HWND parent) {
-  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (!CanTakeFocus(child))
-      continue;
-    if (GetWindowLongW(child, GWL_STYLE) & WS_TABSTOP)
-      return child;
-    if (GetWindowLongW(child, GWL_EXSTYLE) & WS_EX_CONTROLPARENT)
-      if (HWND inner = FirstTabStop(child))
-        return inner;
-  }
-  return nullptr;
-}
-
-bool IsPushButton(HWND window) {
-  return SendMessageW(window, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON);
-}
 
 } // namespace
 
@@ -58,22 +38,46 @@ void Form::Hide() { ShowWindow(Handle(), SW_HIDE); }
 void Form::Close() { App().Terminate(); }
 
 void Form::FocusFirstControl() {
-  if (HWND first = FirstTabStop(Handle()))
-    SetFocus(first);
+  const std::vector<HWND> stops = TabStops(Handle());
+  if (!stops.empty())
+    SetFocus(stops.front());
+}
+
+void Form::FocusFallback() {
+  if (focusFallback_ && CanTakeFocus(focusFallback_->Handle()))
+    SetFocus(focusFallback_->Handle());
+  else
+    FocusFirstControl();
+}
+
+bool Form::HoldsUsableFocus() const {
+  const HWND focus = GetFocus();
+  return focus && IsChild(Handle(), focus) && CanTakeFocus(focus) &&
+         !(GetWindowLongW(focus, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
+}
+
+void Form::KeepFocus() {
+  // While a box or the shell's dialog is in front, the focus is not ours to
+  // move: the form takes it up again when it is activated.
+  if (GetActiveWindow() != Handle()) {
+    if (lastFocus_ && !CanTakeFocus(lastFocus_))
+      lastFocus_ = nullptr;
+    return;
+  }
+  // A hidden or disabled window gives up the focus to its parent or to
+  // nobody; a panel cannot use it.
+  if (!HoldsUsableFocus())
+    FocusFallback();
+}
+
+Form *Form::Of(HWND control) {
+  return dynamic_cast<Form *>(FromHandle(GetAncestor(control, GA_ROOT)));
 }
 
 bool Form::PreTranslateMessage(MSG &msg) {
   if (msg.hwnd != Handle() && !IsChild(Handle(), msg.hwnd))
     return false;
-  if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
-    const HWND focus = GetFocus();
-    if (focus && IsChild(Handle(), focus) && IsPushButton(focus)) {
-      SendMessageW(GetParent(focus), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED),
-                   reinterpret_cast<LPARAM>(focus));
-      return true;
-    }
-  }
-  return IsDialogMessageW(Handle(), &msg);
+  return HandleDialogKey(Handle(), msg);
 }
 
 LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -90,8 +94,16 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     } else if (lastFocus_ && IsWindow(lastFocus_) && CanTakeFocus(lastFocus_)) {
       SetFocus(lastFocus_);
     } else {
-      FocusFirstControl();
+      FocusFallback();
     }
+    return 0;
+  case WM_NEXTDLGCTL:
+    // Sent by a multi-line text box for Tab, and by anyone who moves the
+    // focus as in a dialog.
+    if (LOWORD(lParam))
+      SetFocus(reinterpret_cast<HWND>(wParam));
+    else
+      MoveFocusByTab(Handle(), GetFocus(), wParam != 0);
     return 0;
   case DM_GETDEFID:
     return 0; // no default button

@@ -1,5 +1,6 @@
 // A fixed-size dialog-style top-level window, owned by the application's
-// window. Closing it only asks the message loop to end.
+// window. Closing it only asks the message loop to end. It gives its
+// controls, in panels too, the keyboard interface of a standard dialog.
 #pragma once
 
 #include "toolkit/Container.h"
@@ -21,6 +22,15 @@ public:
   // default or cancel button.
   bool PreTranslateMessage(MSG &msg);
 
+  // The control that takes the focus when the focused one is hidden or
+  // disabled, whenever it can; otherwise the first in keyboard order does.
+  void SetFocusFallback(const Control &control) { focusFallback_ = &control; }
+  // Called when a control of this form is hidden or disabled, or shown or
+  // enabled: a focus that was lost with it moves on.
+  void KeepFocus();
+  // The form a control lies on, or null.
+  static Form *Of(HWND control);
+
   static void RegisterWindowClasses();
 
 protected:
@@ -28,8 +38,11 @@ protected:
 
 private:
   void FocusFirstControl();
+  void FocusFallback();
+  bool HoldsUsableFocus() const;
 
   HWND lastFocus_ = nullptr;
+  const Control *focusFallback_ = nullptr;
 };
 
 } // namespace toolkit

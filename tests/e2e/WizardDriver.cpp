@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cwctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -124,6 +125,12 @@ HWND Wizard::WaitForDialog(const std::wstring &caption) const {
   return search.found;
 }
 
+HWND Wizard::Dialog(const std::wstring &caption) const {
+  Search search{process_.dwProcessId, L"#32770", caption};
+  EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 bool Wizard::GoToDestination() const {
   Click(Button(L"I &accept the terms in the license agreement"));
   if (!WaitUntil([&] { return IsWindowEnabled(Button(L"&Next >")); }))
@@ -162,6 +169,69 @@ void Wizard::PressEnterOnFocus() const {
   const HWND focus = Focus();
   PostMessageW(focus, WM_KEYDOWN, VK_RETURN, 0x001C0001);
   PostMessageW(focus, WM_KEYUP, VK_RETURN, 0xC01C0001);
+}
+
+namespace {
+
+INPUT KeyInput(WORD key, bool up, DWORD flags = 0, WORD character = 0) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.wScan = character;
+  input.ki.dwFlags = flags | (up ? KEYEVENTF_KEYUP : 0);
+  return input;
+}
+
+// Keys go to the window in front: the wizard's, or a box it shows.
+void InFront(HWND wizard, DWORD processId) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(GetForegroundWindow(), &owner);
+  if (owner != processId)
+    SetForegroundWindow(wizard);
+}
+
+void Send(std::vector<INPUT> inputs) {
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  // Give the wizard's thread the time to take them before the next keys.
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+}
+
+} // namespace
+
+void Wizard::Press(WORD key, bool shift) const {
+  InFront(window_, process_.dwProcessId);
+  std::vector<INPUT> inputs;
+  if (shift)
+    inputs.push_back(KeyInput(VK_SHIFT, false));
+  inputs.push_back(KeyInput(key, false));
+  inputs.push_back(KeyInput(key, true));
+  if (shift)
+    inputs.push_back(KeyInput(VK_SHIFT, true));
+  Send(inputs);
+}
+
+void Wizard::PressAlt(wchar_t letter) const {
+  InFront(window_, process_.dwProcessId);
+  const WORD key = static_cast<WORD>(towupper(letter));
+  Send({KeyInput(VK_MENU, false), KeyInput(key, false), KeyInput(key, true),
+        KeyInput(VK_MENU, true)});
+}
+
+void Wizard::TypeOnKeyboard(const std::wstring &text) const {
+  InFront(window_, process_.dwProcessId);
+  std::vector<INPUT> inputs;
+  for (const wchar_t c : text) {
+    inputs.push_back(KeyInput(0, false, KEYEVENTF_UNICODE, c));
+    inputs.push_back(KeyInput(0, true, KEYEVENTF_UNICODE, c));
+  }
+  Send(inputs);
+}
+
+HWND Wizard::Active() const {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(process_.dwThreadId, &info);
+  return info.hwndActive;
 }
 
 void Wizard::CloseBox() const { PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0); }

@@ -15,6 +15,7 @@
 struct E2eOptions {
   std::wstring wizard;      // the built program
   std::wstring undefended;  // the same without its DLL defence
+  std::wstring preloading;  // the same as on a Windows 7 without SetDefaultDllDirectories
   std::wstring plantedDll;  // a DLL that marks where it was loaded
   std::wstring payload;     // the package's files it carries
   std::wstring screenshots; // where screenshots go
@@ -46,6 +47,8 @@ public:
 
   // A top-level dialog of the program with this caption, once it is up.
   HWND WaitForDialog(const std::wstring &caption) const;
+  // The same, now or never.
+  HWND Dialog(const std::wstring &caption) const;
 
   // Accepts the agreement and presses Next: true once the Destination page shows.
   bool GoToDestination() const;
@@ -56,6 +59,13 @@ public:
   void Click(HWND control) const;
   void Type(HWND edit, const std::wstring &text) const;
   void PressEnterOnFocus() const;
+  // Keys struck on the keyboard, as a person would: they go to whatever
+  // holds the focus in the window in front, which is the wizard's.
+  void Press(WORD key, bool shift = false) const;
+  void PressAlt(wchar_t letter) const;
+  void TypeOnKeyboard(const std::wstring &text) const;
+  // The wizard's window that is active, as the system sees it.
+  HWND Active() const;
   void CloseBox() const;
   HWND Focus() const;
 

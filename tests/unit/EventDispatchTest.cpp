@@ -60,19 +60,30 @@ INSTANTIATE_TEST_SUITE_P(
             "StandardException", [] { throw std::runtime_error("bad thing"); }, {L"bad thing."}}),
     [](const auto &info) { return info.param.name; });
 
-TEST(ErrorDisplay, DisablesTheProgramsWindowsWhileTheBoxIsUpAndRestoresThem) {
+TEST(ErrorDisplay, LeavesItsOwnerToTheBoxDisablesTheOtherWindowsAndRestoresThem) {
   TestForm form;
-  bool enabledDuringBox = true;
-  toolkit::SetMessageBoxHook(
-      [&](HWND owner, const std::wstring &, const std::wstring &, toolkit::MessageIcon) {
-        enabledDuringBox = IsWindowEnabled(form.Handle());
-        EXPECT_TRUE(owner == form.Handle() || owner == App().Handle());
-      });
   form.Show();
+  SetFocus(form.Button.Handle());
+  HWND owner = nullptr;
+  bool ownerEnabled = false, applicationWindowEnabled = true;
+  toolkit::SetMessageBoxHook(
+      [&](HWND boxOwner, const std::wstring &, const std::wstring &, toolkit::MessageIcon) {
+        owner = boxOwner;
+        ownerEnabled = IsWindowEnabled(boxOwner);
+        applicationWindowEnabled = IsWindowEnabled(App().Handle());
+      });
   App().ShowError(L"Something failed");
   toolkit::SetMessageBoxHook(nullptr);
-  EXPECT_FALSE(enabledDuringBox);
+  EXPECT_EQ(owner, form.Handle()) << "owned by the active window";
+  // MessageBoxW disables its owner itself and enables it again before it
+  // closes; were it still disabled then, the system would activate some
+  // other program's window instead.
+  EXPECT_TRUE(ownerEnabled);
+  EXPECT_FALSE(applicationWindowEnabled);
   EXPECT_TRUE(IsWindowEnabled(form.Handle()));
+  EXPECT_TRUE(IsWindowEnabled(App().Handle()));
+  EXPECT_EQ(GetActiveWindow(), form.Handle());
+  EXPECT_EQ(GetFocus(), form.Button.Handle());
   form.Hide();
 }
 
