@@ -1,0 +1,47 @@
+// The benchmark build's phase marks: each phase's end on the system-wide
+// performance counter (so that the driver, another process, can line them
+// up with its own probe), written to the file WIZARD_PHASE_LOG names.
+#include "package/PhaseMarks.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Mark {
+  const char *phase;
+  double at;
+};
+std::vector<Mark> marks;
+double digestMilliseconds = 0;
+
+} // namespace
+
+double PhaseClockMilliseconds() {
+  LARGE_INTEGER counter, frequency;
+  QueryPerformanceCounter(&counter);
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void MarkPhaseEnd(const char *phase) { marks.push_back({phase, PhaseClockMilliseconds()}); }
+
+void AddDigestTime(double milliseconds) { digestMilliseconds += milliseconds; }
+
+void WritePhaseMarks() {
+  wchar_t path[MAX_PATH] = {};
+  if (!GetEnvironmentVariableW(L"WIZARD_PHASE_LOG", path, MAX_PATH))
+    return;
+  FILE *file = _wfopen(path, L"w");
+  if (!file)
+    return;
+  for (const Mark &mark : marks)
+    std::fprintf(file, "%s %.3f\n", mark.phase, mark.at);
+  std::fprintf(file, "digest_ms %.3f\n", digestMilliseconds);
+  std::fclose(file);
+  marks.clear();
+  digestMilliseconds = 0;
+}

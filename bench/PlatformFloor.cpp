@@ -1,0 +1,134 @@
+// The platform's own floor for each phase of the wizard's run, on the very
+// bytes a built wizard carries, in the same Wine as the wizard:
+//   write: each payload item written from its mapped resource in one WriteFile
+//   copy:  SHFileOperationW of the staged folder into a new folder
+//   read:  one read of each delivered file
+// Prints "name milliseconds" lines (medians over the runs).
+//   platform_floor WIZARD_EXE RUNS
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t *const kItems[][2] = {{L"FILE1", L"\\VELNORIX410aE.exe"},
+                                    {L"FILE2", L"\\VELNORIX_User'sManual.pdf"},
+                                    {L"FILE3", L"\\ReadMe_E.txt"}};
+
+double Now() {
+  LARGE_INTEGER counter, frequency;
+  QueryPerformanceCounter(&counter);
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+std::wstring WindowsPath(const char *path) {
+  std::wstring wide(path, path + std::strlen(path));
+  std::replace(wide.begin(), wide.end(), L'/', L'\\');
+  return wide.starts_with(L"\\") ? L"Z:" + wide : wide;
+}
+
+std::wstring TempFolder(const wchar_t *name) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + name;
+}
+
+void RemoveFolder(const std::wstring &folder) {
+  for (const auto &item : kItems)
+    DeleteFileW((folder + item[1]).c_str());
+  RemoveDirectoryW(folder.c_str());
+}
+
+struct Phases {
+  double write, copy, read;
+};
+
+Phases OneRun(HMODULE wizard) {
+  const std::wstring staging = TempFolder(L"floor-staging");
+  const std::wstring target = TempFolder(L"floor-target");
+  RemoveFolder(staging);
+  RemoveFolder(target);
+  Phases phases{};
+
+  double start = Now();
+  CreateDirectoryW(staging.c_str(), nullptr);
+  for (const auto &item : kItems) {
+    const HRSRC resource = FindResourceW(wizard, item[0], MAKEINTRESOURCEW(10));
+    const void *bytes = LockResource(LoadResource(wizard, resource));
+    const DWORD size = SizeofResource(wizard, resource);
+    const HANDLE file = CreateFileW((staging + item[1]).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes, size, &written, nullptr);
+    CloseHandle(file);
+  }
+  phases.write = Now() - start;
+
+  start = Now();
+  std::wstring from = staging + L"\\*.*";
+  from.push_back(L'\0');
+  std::wstring to = target;
+  to.push_back(L'\0');
+  SHFILEOPSTRUCTW operation{};
+  operation.wFunc = FO_COPY;
+  operation.pFrom = from.c_str();
+  operation.pTo = to.c_str();
+  operation.fFlags = FOF_NOCOPYSECURITYATTRIBS;
+  SHFileOperationW(&operation);
+  phases.copy = Now() - start;
+
+  start = Now();
+  for (const auto &item : kItems) {
+    const HANDLE file = CreateFileW((target + item[1]).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    LARGE_INTEGER size{};
+    GetFileSizeEx(file, &size);
+    std::vector<char> buffer(static_cast<std::size_t>(size.QuadPart));
+    DWORD got = 0;
+    ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr);
+    CloseHandle(file);
+  }
+  phases.read = Now() - start;
+
+  RemoveFolder(staging);
+  RemoveFolder(target);
+  return phases;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: platform_floor WIZARD_EXE RUNS\n");
+    return 2;
+  }
+  // Mapped as an image, as the loader maps the wizard itself.
+  const HMODULE wizard = LoadLibraryExW(WindowsPath(argv[1]).c_str(), nullptr,
+                                        LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
+  if (!wizard) {
+    std::fprintf(stderr, "cannot map %s\n", argv[1]);
+    return 1;
+  }
+  std::vector<double> write, copy, read;
+  for (int i = 0; i < std::atoi(argv[2]); ++i) {
+    const Phases phases = OneRun(wizard);
+    write.push_back(phases.write);
+    copy.push_back(phases.copy);
+    read.push_back(phases.read);
+  }
+  std::printf("floor_write_ms %.1f\nfloor_copy_ms %.1f\nfloor_read_ms %.1f\n", Median(write),
+              Median(copy), Median(read));
+  return 0;
+}
