@@ -2,14 +2,20 @@
 // it, and prints one "name value" line per figure (medians over the runs).
 //   bench_driver startup PROGRAM CAPTION RUNS
 //   bench_driver run PROGRAM RUNS
+//   bench_driver phases BENCH_PROGRAM RUNS   (the build with phase marks)
 // Paths may be Unix paths; Wine shows the root as drive Z:.
 #include "WizardDriver.h"
 
 #include <psapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -103,6 +109,91 @@ RunFigures Run(const std::wstring &program) {
   return {elapsed, memory.PeakPagefileUsage, memory.PeakWorkingSetSize};
 }
 
+// Asks the wizard's window, every few milliseconds, to answer an empty
+// message, and records how long each answer took: the time the window
+// would look hung to the system.
+class Probe {
+public:
+  explicit Probe(HWND window) : thread_([this, window] {
+      while (!stop_) {
+        const double sent = Now();
+        DWORD_PTR ignored;
+        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+        samples_.push_back({sent, Now() - sent});
+        Sleep(2);
+      }
+    }) {}
+  ~Probe() { Stop(); }
+  void Stop() {
+    stop_ = true;
+    if (thread_.joinable())
+      thread_.join();
+  }
+  // The longest wait among the answers that began in [from, to).
+  double Longest(double from, double to) const {
+    double longest = 0;
+    for (const auto &[sent, waited] : samples_)
+      if (sent >= from && sent < to)
+        longest = std::max(longest, waited);
+    return longest;
+  }
+
+private:
+  std::atomic<bool> stop_ = false;
+  std::vector<std::pair<double, double>> samples_;
+  std::thread thread_;
+};
+
+struct PhaseFigures {
+  std::map<std::string, double> values;
+};
+
+// One run of the build with phase marks, probed throughout.
+PhaseFigures Phases(const std::wstring &program) {
+  ScratchFolder downloads;
+  ScratchFolder target;
+  const std::wstring log = target / L"phases.txt";
+  SetEnvironmentVariableW(L"WIZARD_PHASE_LOG", log.c_str());
+  Wizard wizard(downloads.Path(), program);
+  wizard.GoToDestination();
+  wizard.Type(wizard.PathEdit(), target / L"out");
+  const HWND next = wizard.Button(L"&Next >");
+  Probe probe(wizard.Window());
+  const double start = Now();
+  wizard.Click(next);
+  WaitUntil([&] { return wizard.Text(next) == L"&Finish"; }, std::chrono::minutes(10));
+  const double elapsed = Now() - start;
+  probe.Stop();
+  wizard.Click(next);
+  wizard.WaitForExit();
+
+  std::map<std::string, std::vector<double>> marks;
+  std::ifstream in(std::filesystem::path(log));
+  std::string name;
+  double at;
+  while (in >> name >> at)
+    marks[name].push_back(at);
+  PhaseFigures figures;
+  auto &v = figures.values;
+  if (marks["start"].empty() || marks["staged"].size() != 3 || marks["copied"].empty() ||
+      marks["checked"].empty() || marks["cleaned"].empty())
+    return figures;
+  const double begun = marks["start"][0], staged = marks["staged"][2],
+               copied = marks["copied"][0], checked = marks["checked"][0],
+               cleaned = marks["cleaned"][0];
+  v["run_ms"] = elapsed;
+  v["stage_ms"] = staged - begun;
+  v["digest_ms"] = marks["digest_ms"].empty() ? 0 : marks["digest_ms"][0];
+  v["copy_ms"] = copied - staged;
+  v["check_ms"] = checked - copied;
+  v["cleanup_ms"] = cleaned - checked;
+  v["inside_ms"] = cleaned - begun;
+  // The shell's copy runs its own dialog loop: its silences are its own.
+  v["silence_ours_ms"] = std::max({probe.Longest(start - 1000, staged), probe.Longest(copied, 1e300)});
+  v["silence_shell_copy_ms"] = probe.Longest(staged, copied);
+  return figures;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -126,6 +217,19 @@ int main(int argc, char **argv) {
                 Median(privateBytes), Median(workingSet));
     return 0;
   }
-  std::fprintf(stderr, "usage: bench_driver startup PROGRAM CAPTION RUNS | run PROGRAM RUNS\n");
+  if (argc == 4 && std::string(argv[1]) == "phases") {
+    std::map<std::string, std::vector<double>> runs;
+    for (int i = 0; i < atoi(argv[3]); ++i)
+      for (const auto &[name, value] : Phases(WindowsPath(argv[2])).values)
+        runs[name].push_back(value);
+    for (const auto &[name, values] : runs)
+      // Silences: the worst run; everything else: the median.
+      std::printf("%s %.1f\n", name.c_str(),
+                  name.starts_with("silence") ? *std::max_element(values.begin(), values.end())
+                                              : Median(values));
+    return 0;
+  }
+  std::fprintf(stderr, "usage: bench_driver startup PROGRAM CAPTION RUNS | run PROGRAM RUNS | "
+                       "phases PROGRAM RUNS\n");
   return 2;
 }

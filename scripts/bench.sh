@@ -9,6 +9,11 @@
 #   the run:  Next on the Destination page to the Finish page, for the sample
 #             and for packages of 256 MiB and 1 GiB, beside cp of the same
 #             bytes twice plus one read
+#   phases:   the run phase by phase inside the wizard (a build with phase
+#             marks), beside the platform's own calls on the same bytes in the
+#             same Wine (bench/PlatformFloor.cpp)
+#   silence:  the longest time the wizard's window took to answer a message
+#             during the run: ours, and while the shell's copy runs its loop
 #   memory:   peak private bytes and peak working set during the run
 # Usage: scripts/bench.sh [--quick]   (--quick: no 1 GiB package, fewer runs)
 set -euo pipefail
@@ -56,12 +61,13 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 now_ms() { date +%s%3N; }
 
 echo "Building the sample, the empty package and the large packages..." >&2
-build "$out/sample" "$root/resources/sample-package" VELNORIX410aPackageE bench_driver trivial_window
+build "$out/sample" "$root/resources/sample-package" VELNORIX410aPackageE bench_wizard bench_driver \
+  trivial_window platform_floor
 package "$out/empty-package" 0
 build "$out/empty" "$out/empty-package" VELNORIX410aPackageE
 for mib in $sizes_mib; do
   package "$out/package-$mib" $((mib * 1024 * 1024))
-  build "$out/build-$mib" "$out/package-$mib" VELNORIX410aPackageE
+  build "$out/build-$mib" "$out/package-$mib" VELNORIX410aPackageE bench_wizard
 done
 
 # The NSIS peer: the same three files, a licence, directory, progress and
@@ -132,9 +138,33 @@ run_row() {
   ws=$(echo "$figures" | value peak_working_set)
   rows+=("| $name | $ms ms | $floor ms | $(awk -v a="$ms" -v b="$floor" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}') | $((private / 1024)) KiB | $((ws / 1024)) KiB |")
 }
+phase_rows=() silence_rows=()
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf (b > 0 ? "%.2f" : "-"), (b > 0 ? a / b : 0)}'; }
+phase_row() {
+  local name=$1 build=$2 phases floor
+  phases=$(figure phases "$build/tests/bench_wizard.exe" "$runs")
+  floor=$(wine "$out/sample/tests/platform_floor.exe" "$build/bin/VELNORIX410aPackageE.exe" "$runs" | tr -d '\r')
+  local stage digest copy check cleanup inside fw fc fr total
+  stage=$(echo "$phases" | value stage_ms) digest=$(echo "$phases" | value digest_ms)
+  copy=$(echo "$phases" | value copy_ms) check=$(echo "$phases" | value check_ms)
+  cleanup=$(echo "$phases" | value cleanup_ms) inside=$(echo "$phases" | value inside_ms)
+  fw=$(echo "$floor" | value floor_write_ms) fc=$(echo "$floor" | value floor_copy_ms)
+  fr=$(echo "$floor" | value floor_read_ms)
+  total=$(awk -v a="$fw" -v b="$fc" -v c="$fr" 'BEGIN {printf "%.1f", a + b + c}')
+  phase_rows+=("| $name | staging: write, with the payload check | $stage | $fw (one WriteFile from the mapped resource) | $(ratio "$stage" "$fw") |")
+  phase_rows+=("| | of which the payload check (SHA-256) | $digest | | $(awk -v a="$digest" -v b="$inside" 'BEGIN {printf "%.0f %% of the run", 100 * a / b}') |")
+  phase_rows+=("| | shell copy | $copy | $fc (SHFileOperationW) | $(ratio "$copy" "$fc") |")
+  phase_rows+=("| | delivery check | $check | $fr (one read) | $(ratio "$check" "$fr") |")
+  phase_rows+=("| | clean-up | $cleanup | | |")
+  phase_rows+=("| | **whole run** | **$inside** | **$total** | **$(ratio "$inside" "$total")** |")
+  silence_rows+=("| $name | $(echo "$phases" | value silence_ours_ms) | $(echo "$phases" | value silence_shell_copy_ms) |")
+}
+
 run_row "sample (3.6 MiB)" "$out/sample/bin/VELNORIX410aPackageE.exe" "$sample_payload"
+phase_row "sample (3.6 MiB)" "$out/sample"
 for mib in $sizes_mib; do
   run_row "$mib MiB" "$out/build-$mib/bin/VELNORIX410aPackageE.exe" "$out/package-$mib"
+  phase_row "$mib MiB" "$out/build-$mib"
 done
 
 {
@@ -151,7 +181,15 @@ done
   echo "| trivial Win32 window | $trivial | 1.00 |"
   echo "| wizard | $startup | $(awk -v a="$startup" -v b="$trivial" 'BEGIN {printf "%.2f", a / b}') |"
   echo
-  echo "| the run (median of $runs) | Next to Finish | floor: cp twice + read | ratio | peak private | peak working set |"
+  echo "| the run (median of $runs) | Next to Finish | reference: cp twice + read | ratio | peak private | peak working set |"
   echo "|---|---|---|---|---|---|"
   printf '%s\n' "${rows[@]}"
+  echo
+  echo "| phases (median of $runs, ms) | phase | wizard | platform floor, same Wine, same bytes | ratio |"
+  echo "|---|---|---|---|---|"
+  printf '%s\n' "${phase_rows[@]}"
+  echo
+  echo "| longest silence (worst of $runs, ms) | ours: staging, check, clean-up, pages | while the shell's copy runs |"
+  echo "|---|---|---|"
+  printf '%s\n' "${silence_rows[@]}"
 } | tee "$out/performance.md"
