@@ -114,15 +114,16 @@ RunFigures Run(const std::wstring &program) {
 // would look hung to the system.
 class Probe {
 public:
-  explicit Probe(HWND window) : thread_([this, window] {
-      while (!stop_) {
-        const double sent = Now();
-        DWORD_PTR ignored;
-        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
-        samples_.push_back({sent, Now() - sent});
-        Sleep(2);
-      }
-    }) {}
+  explicit Probe(HWND window)
+      : thread_([this, window] {
+          while (!stop_) {
+            const double sent = Now();
+            DWORD_PTR ignored;
+            SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+            samples_.push_back({sent, Now() - sent});
+            Sleep(2);
+          }
+        }) {}
   ~Probe() { Stop(); }
   void Stop() {
     stop_ = true;
@@ -168,7 +169,7 @@ PhaseFigures Phases(const std::wstring &program) {
   wizard.WaitForExit();
 
   std::map<std::string, std::vector<double>> marks;
-  std::ifstream in(std::filesystem::path(log));
+  std::ifstream in{std::filesystem::path(log)};
   std::string name;
   double at;
   while (in >> name >> at)
@@ -178,9 +179,8 @@ PhaseFigures Phases(const std::wstring &program) {
   if (marks["start"].empty() || marks["staged"].size() != 3 || marks["copied"].empty() ||
       marks["checked"].empty() || marks["cleaned"].empty())
     return figures;
-  const double begun = marks["start"][0], staged = marks["staged"][2],
-               copied = marks["copied"][0], checked = marks["checked"][0],
-               cleaned = marks["cleaned"][0];
+  const double begun = marks["start"][0], staged = marks["staged"][2], copied = marks["copied"][0],
+               checked = marks["checked"][0], cleaned = marks["cleaned"][0];
   v["run_ms"] = elapsed;
   v["stage_ms"] = staged - begun;
   v["digest_ms"] = marks["digest_ms"].empty() ? 0 : marks["digest_ms"][0];
@@ -189,7 +189,8 @@ PhaseFigures Phases(const std::wstring &program) {
   v["cleanup_ms"] = cleaned - checked;
   v["inside_ms"] = cleaned - begun;
   // The shell's copy runs its own dialog loop: its silences are its own.
-  v["silence_ours_ms"] = std::max({probe.Longest(start - 1000, staged), probe.Longest(copied, 1e300)});
+  v["silence_ours_ms"] =
+      std::max({probe.Longest(start - 1000, staged), probe.Longest(copied, 1e300)});
   v["silence_shell_copy_ms"] = probe.Longest(staged, copied);
   return figures;
 }
