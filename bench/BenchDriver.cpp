@@ -131,12 +131,14 @@ public:
       thread_.join();
   }
   // The longest wait among the answers that began in [from, to).
-  double Longest(double from, double to) const {
-    double longest = 0;
+  double Longest(double from, double to) const { return Worst(from, to).second; }
+  // That answer: when it was asked for, and how long it took.
+  std::pair<double, double> Worst(double from, double to) const {
+    std::pair<double, double> worst{0, 0};
     for (const auto &[sent, waited] : samples_)
-      if (sent >= from && sent < to)
-        longest = std::max(longest, waited);
-    return longest;
+      if (sent >= from && sent < to && waited > worst.second)
+        worst = {sent, waited};
+    return worst;
   }
 
 private:
@@ -192,6 +194,9 @@ PhaseFigures Phases(const std::wstring &program) {
   v["silence_ours_ms"] =
       std::max({probe.Longest(start - 1000, staged), probe.Longest(copied, 1e300)});
   v["silence_shell_copy_ms"] = probe.Longest(staged, copied);
+  // Where our longest silence began, in ms after the start of the run.
+  const auto before = probe.Worst(start - 1000, staged), after = probe.Worst(copied, 1e300);
+  v["silence_ours_began_at_ms"] = (before.second > after.second ? before : after).first - begun;
   return figures;
 }
 

@@ -154,7 +154,7 @@ phase_row() {
   phase_rows+=("| $name | staging: write, with the payload check | $stage | $fw (one WriteFile from the mapped resource) | $(ratio "$stage" "$fw") |")
   phase_rows+=("| | of which the payload check (SHA-256) | $digest | | $(awk -v a="$digest" -v b="$inside" 'BEGIN {printf "%.0f %% of the run", 100 * a / b}') |")
   phase_rows+=("| | shell copy | $copy | $fc (SHFileOperationW) | $(ratio "$copy" "$fc") |")
-  phase_rows+=("| | delivery check | $check | $fr (one read) | $(ratio "$check" "$fr") |")
+  phase_rows+=("| | delivery check | $check | $fr (a plain read) | $(ratio "$check" "$fr") |")
   phase_rows+=("| | clean-up | $cleanup | | |")
   phase_rows+=("| | **whole run** | **$inside** | **$total** | **$(ratio "$inside" "$total")** |")
   silence_rows+=("| $name | $(echo "$phases" | value silence_ours_ms) | $(echo "$phases" | value silence_shell_copy_ms) |")
