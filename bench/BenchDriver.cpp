@@ -4,6 +4,7 @@
 //   bench_driver run PROGRAM RUNS
 //   bench_driver phases BENCH_PROGRAM RUNS   (the build with phase marks)
 // Paths may be Unix paths; Wine shows the root as drive Z:.
+#include "Measure.h"
 #include "WizardDriver.h"
 
 #include <psapi.h>
@@ -19,24 +20,6 @@
 #include <vector>
 
 namespace {
-
-double Now() {
-  LARGE_INTEGER counter, frequency;
-  QueryPerformanceCounter(&counter);
-  QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
-
-std::wstring WindowsPath(const char *path) {
-  std::wstring wide(path, path + strlen(path));
-  std::replace(wide.begin(), wide.end(), L'/', L'\\');
-  return wide.starts_with(L"\\") ? L"Z:" + wide : wide;
-}
 
 struct Found {
   DWORD processId;

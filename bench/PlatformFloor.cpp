@@ -6,6 +6,8 @@
 //          piece would not fit beside a 1 GiB image in a 32-bit process)
 // Prints "name milliseconds" lines (medians over the runs).
 //   platform_floor WIZARD_EXE RUNS
+#include "Measure.h"
+
 #include <windows.h>
 
 #include <shellapi.h>
@@ -21,24 +23,6 @@ namespace {
 const wchar_t *const kItems[][2] = {{L"FILE1", L"\\VELNORIX410aE.exe"},
                                     {L"FILE2", L"\\VELNORIX_User'sManual.pdf"},
                                     {L"FILE3", L"\\ReadMe_E.txt"}};
-
-double Now() {
-  LARGE_INTEGER counter, frequency;
-  QueryPerformanceCounter(&counter);
-  QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
-
-std::wstring WindowsPath(const char *path) {
-  std::wstring wide(path, path + std::strlen(path));
-  std::replace(wide.begin(), wide.end(), L'/', L'\\');
-  return wide.starts_with(L"\\") ? L"Z:" + wide : wide;
-}
 
 std::wstring TempFolder(const wchar_t *name) {
   wchar_t temp[MAX_PATH];

@@ -1,0 +1,30 @@
+// What the benchmark's Windows-side programs share: a clock, medians, and
+// paths given the Unix way (Wine shows the root as drive Z:).
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+// Milliseconds on the system-wide performance counter, which every process
+// reads alike.
+inline double Now() {
+  LARGE_INTEGER counter, frequency;
+  QueryPerformanceCounter(&counter);
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+inline double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+inline std::wstring WindowsPath(const char *path) {
+  std::wstring wide(path, path + std::strlen(path));
+  std::replace(wide.begin(), wide.end(), L'/', L'\\');
+  return wide.starts_with(L"\\") ? L"Z:" + wide : wide;
+}
