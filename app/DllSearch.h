@@ -29,7 +29,8 @@ DllSearchDefence LockDownDllSearch(SetDefaultDllDirectoriesFunction setDefaultDl
 // and imm32, which user32 loads for every window: a KnownDLL on Windows 7,
 // loaded here as well so that nothing depends on what that list holds on a
 // given machine. A DLL already loaded is used whatever folder a later load
-// names; so imm32 comes first, before anything here can bring in user32.
+// names; so imm32 comes first: loading it brings in user32, which it
+// imports, with imm32 already there for user32 to ask for by name.
 inline constexpr const wchar_t *kBareNameDependencies[] = {
     L"imm32.dll",   L"uxtheme.dll", L"dwmapi.dll",   L"cryptbase.dll",
     L"cryptsp.dll", L"propsys.dll", L"apphelp.dll",  L"userenv.dll",

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <exception>
 
 namespace {
 
@@ -101,13 +102,25 @@ StagingFolder::~StagingFolder() {
     if (attempt >= patience_.attempts)
       break;
     Sleep(patience_.pauseMilliseconds);
-    if (patience_.whileWaiting)
-      patience_.whileWaiting();
+    KeepAnsweringWhileWaiting();
   }
-  held_.Reset();
   // The process is elevated, as delayed removal requires. Left behind, the
   // folder would stay in the user's %TEMP% with a list the user cannot change.
+  // Scheduled while the folder is still held, so that it names this folder.
   ScheduleRemovalAtRestart();
+  held_.Reset();
+}
+
+void StagingFolder::KeepAnsweringWhileWaiting() const noexcept {
+  // Not while an error is on its way out: its box comes first, and nothing
+  // may throw from a destructor.
+  if (!patience_.whileWaiting || std::uncaught_exceptions() > 0)
+    return;
+  try {
+    patience_.whileWaiting();
+  } catch (...) {
+    // A window message that failed here has nowhere to go; removal goes on.
+  }
 }
 
 bool StagingFolder::DeleteStagedFiles() {

@@ -51,6 +51,7 @@ private:
   bool DeleteStagedFiles();
   bool RemoveFolder() const;
   void ScheduleRemovalAtRestart() const;
+  void KeepAnsweringWhileWaiting() const noexcept;
 
   CleanupPatience patience_;
   std::wstring path_;

@@ -33,8 +33,12 @@ LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 // to it; an owner still disabled then would send it to another program.
 class OtherWindowsDisabled {
 public:
-  explicit OtherWindowsDisabled(HWND owner)
-      : owner_(owner), active_(GetActiveWindow()), focus_(GetFocus()) {
+  // `fallback` is activated afterwards when none of the program's windows
+  // was active before (the user was in another program): the box's owner is
+  // then the application's own window, which the system would activate.
+  OtherWindowsDisabled(HWND owner, HWND fallback)
+      : owner_(owner), active_(GetActiveWindow() ? GetActiveWindow() : fallback),
+        focus_(GetFocus()) {
     EnumThreadWindows(GetCurrentThreadId(), &Collect, reinterpret_cast<LPARAM>(this));
     for (HWND window : disabled_)
       EnableWindow(window, FALSE);
@@ -176,7 +180,9 @@ void Application::ShowError(const std::wstring &message) {
   HWND owner = GetActiveWindow();
   if (!owner)
     owner = window_.Get();
-  OtherWindowsDisabled disabled(owner);
+  const HWND mainWindow =
+      mainForm_ && IsWindowVisible(mainForm_->Handle()) ? mainForm_->Handle() : nullptr;
+  OtherWindowsDisabled disabled(owner, mainWindow);
   ShowMessageBox(owner, ErrorDisplayText(message), title_, MessageIcon::Error);
 }
 

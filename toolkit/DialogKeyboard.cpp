@@ -10,9 +10,11 @@ bool IsPanel(HWND window) {
   return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0;
 }
 
-UINT DialogCode(HWND window, const MSG *msg = nullptr) {
-  return static_cast<UINT>(
-      SendMessageW(window, WM_GETDLGCODE, msg ? msg->wParam : 0, reinterpret_cast<LPARAM>(msg)));
+// Asked without the message: given one, a multi-line text box turns to
+// "dialog mode" and from then on sends its parent WM_NEXTDLGCTL for Tab
+// (Ctrl+Tab too) and WM_CLOSE for Escape, which this interface handles itself.
+UINT DialogCode(HWND window) {
+  return static_cast<UINT>(SendMessageW(window, WM_GETDLGCODE, 0, 0));
 }
 
 bool IsPushButton(HWND window) {
@@ -35,8 +37,11 @@ void CollectControls(HWND parent, bool tabStopsOnly, std::vector<HWND> &controls
   }
 }
 
-// A button's click, through its parent, as the mouse would give it.
+// A button's click, through its parent, as the mouse would give it; never
+// for a button that cannot take it.
 void Click(HWND button) {
+  if (!CanTakeFocus(button))
+    return;
   SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                reinterpret_cast<LPARAM>(button));
 }
@@ -89,13 +94,18 @@ wchar_t MnemonicOf(HWND control) {
   return 0;
 }
 
+// Only buttons carry mnemonics here: the text of a text box is the user's
+// or the package owner's ("R&D", a folder "R&Co") and marks nothing, and
+// the labels are drawn without prefixes.
+bool CarriesMnemonic(HWND control) { return (DialogCode(control) & DLGC_BUTTON) != 0; }
+
 // Controls that are hidden (their page included) or disabled are skipped.
 bool ActivateMnemonic(HWND form, wchar_t key) {
   std::vector<HWND> controls;
   CollectControls(form, false, controls);
   const wchar_t wanted = Upper(key);
   for (HWND control : controls) {
-    if (MnemonicOf(control) != wanted)
+    if (!CarriesMnemonic(control) || MnemonicOf(control) != wanted)
       continue;
     if (IsRadioButton(control)) {
       SelectRadioButton(control);
@@ -128,7 +138,7 @@ bool HandleKeyDown(HWND form, HWND focus, const MSG &msg) {
   case VK_RIGHT:
   case VK_UP:
   case VK_DOWN: {
-    if (!focus || (DialogCode(focus, &msg) & DLGC_WANTARROWS))
+    if (!focus || (DialogCode(focus) & DLGC_WANTARROWS))
       return false;
     ShowKeyboardCues(form);
     if (IsRadioButton(focus))
@@ -143,7 +153,7 @@ bool HandleKeyDown(HWND form, HWND focus, const MSG &msg) {
       return true;
     }
     // The agreement box takes its own Enter, as a new line.
-    return !(focus && (DialogCode(focus, &msg) & DLGC_WANTALLKEYS));
+    return !(focus && (DialogCode(focus) & DLGC_WANTALLKEYS));
   case VK_ESCAPE:
     // No cancel button; and a multi-line text box would close its panel.
     return true;
@@ -188,7 +198,7 @@ bool HandleDialogKey(HWND form, const MSG &msg) {
   case WM_CHAR:
     // As in a dialog, a letter alone acts as a mnemonic where the focused
     // control takes no text.
-    if (focus && !(DialogCode(focus, &msg) & DLGC_WANTCHARS) && msg.wParam > L' ')
+    if (focus && !(DialogCode(focus) & DLGC_WANTCHARS) && msg.wParam > L' ')
       return ActivateMnemonic(form, static_cast<wchar_t>(msg.wParam));
     return false;
   }

@@ -46,8 +46,12 @@ void Form::FocusFirstControl() {
 void Form::FocusFallback() {
   if (focusFallback_ && CanTakeFocus(focusFallback_->Handle()))
     SetFocus(focusFallback_->Handle());
-  else
+  else if (!TabStops(Handle()).empty())
     FocusFirstControl();
+  else
+    // Nothing can take it: the form keeps it, so that keys still arrive as
+    // keys (an active window without a focus gets every key as a system key).
+    SetFocus(Handle());
 }
 
 bool Form::HoldsUsableFocus() const {

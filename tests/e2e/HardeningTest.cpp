@@ -166,6 +166,8 @@ TEST_F(Hardening, ADamagedPackageIsRefusedAndNothingIsDelivered) {
   wizard.Screenshot(L"7-error-damaged-package");
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+  EXPECT_TRUE(WaitUntil([&] { return wizard.Active() == wizard.Window(); }))
+      << "the wizard is active again";
   EXPECT_TRUE(wizard.Label(L"Extracting Files")) << "the Progress page stays";
   EXPECT_FALSE(IsWindowEnabled(wizard.Button(L"&Next >")));
   EXPECT_FALSE(Exists(target / L"out"));

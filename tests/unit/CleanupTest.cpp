@@ -36,13 +36,16 @@ void RestorePendingRemovals(const std::wstring &value) {
   RegCloseKey(key);
 }
 
-// A staged file opened by "another program" that does not share deletion.
-HANDLE Hold(const std::wstring &file) {
-  return CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                     OPEN_EXISTING, 0, nullptr);
+// A staged file opened by "another program": one that does not share
+// deletion (the file cannot be deleted), or one that does, as virus
+// scanners do (it is deleted, but stays until closed and keeps the folder).
+HANDLE Hold(const std::wstring &file, DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE) {
+  return CreateFileW(file.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
-TEST(Cleanup, WaitsForAFileThatIsReleasedSoonAndThenRemovesEverything) {
+class HeldBriefly : public testing::TestWithParam<DWORD> {};
+
+TEST_P(HeldBriefly, CleanupWaitsAndThenRemovesEverything) {
   const std::wstring pendingBefore = PendingRemovals();
   std::wstring folder;
   HANDLE held = INVALID_HANDLE_VALUE;
@@ -55,13 +58,17 @@ TEST(Cleanup, WaitsForAFileThatIsReleasedSoonAndThenRemovesEverything) {
     StagingFolder staging(RandomNameSuffix, patience);
     folder = staging.Path();
     staging.Stage(PayloadStream::Open(L"FILE3"), L"\\ReadMe_E.txt");
-    held = Hold(folder + L"\\ReadMe_E.txt");
+    held = Hold(folder + L"\\ReadMe_E.txt", GetParam());
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
   }
   EXPECT_EQ(waits, 3);
   EXPECT_FALSE(Exists(folder));
   EXPECT_EQ(PendingRemovals(), pendingBefore) << "nothing left for the restart";
 }
+
+INSTANTIATE_TEST_SUITE_P(Sharing, HeldBriefly,
+                         testing::Values(FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
 
 TEST(Cleanup, LeavesWhatStaysHeldToTheNextRestart) {
   const std::wstring pendingBefore = PendingRemovals();

@@ -86,6 +86,8 @@ TEST_F(Keyboard, TabWalksThroughTheDestinationPageBothWaysAndWraps) {
 
 TEST_F(Keyboard, TabLeavesTheAgreementTextAndCtrlTabDoesNot) {
   SetFocus(form.Memo.Handle());
+  Press(VK_DOWN); // keys the box takes itself first: it must not turn to dialog ways
+  Deliver(WM_CHAR, L'x');
   BYTE keys[256];
   GetKeyboardState(keys);
   keys[VK_CONTROL] = 0x80;
@@ -141,13 +143,27 @@ TEST_F(Keyboard, EnterActsOnlyOnAFocusedPushButtonAndEscapeOnNothing) {
   EXPECT_EQ(FocusName(), L"PathEdit");
 }
 
-TEST_F(Keyboard, EscapeInTheAgreementTextLeavesItsPage) {
-  // A multi-line text box closes its parent on Escape, as in a dialog.
+TEST_F(Keyboard, APanelIsNeverClosed) {
+  // A multi-line text box in a dialog closes its parent on Escape; the
+  // default handling of that close would destroy the whole page.
   SetFocus(form.Memo.Handle());
   Press(VK_ESCAPE);
+  PostMessageW(form.EulaPanel.Handle(), WM_CLOSE, 0, 0);
+  toolkit::App().ProcessMessages();
   EXPECT_TRUE(IsWindow(form.EulaPanel.Handle()));
   EXPECT_TRUE(form.EulaPanel.Visible());
   EXPECT_TRUE(IsWindow(form.Memo.Handle()));
+  EXPECT_FALSE(toolkit::App().Terminated());
+}
+
+TEST_F(Keyboard, AmpersandsInTextsTheUserOrOwnerWroteAreNoMnemonics) {
+  form.Memo.SetText(L"R&D clause; & more");
+  Alt(L'd');
+  EXPECT_EQ(FocusName(), L"Decline") << "not the agreement box";
+  GoToDestination();
+  form.PathEdit.SetText(L"C:\\R&Back");
+  Alt(L'b');
+  EXPECT_TRUE(form.EulaPanel.Visible()) << "Back, not the folder box";
 }
 
 TEST_F(Keyboard, APageSwitchThatTakesTheFocusAwayMovesItOn) {
