@@ -1,4 +1,4 @@
-// The DLL search defence, on both of its paths.
+// The DLL search defence where the system cannot limit the search.
 #include "app/DllSearch.h"
 
 #include <gtest/gtest.h>
@@ -7,13 +7,7 @@
 
 namespace {
 
-DWORD flagsAsked = 0;
-BOOL WINAPI AcceptingSetDefault(DWORD flags) {
-  flagsAsked = flags;
-  return TRUE;
-}
-BOOL WINAPI RefusingSetDefault(DWORD flags) {
-  flagsAsked = flags;
+BOOL WINAPI RefusingSetDefault(DWORD) {
   SetLastError(ERROR_INVALID_PARAMETER);
   return FALSE;
 }
@@ -27,11 +21,6 @@ std::wstring Lower(std::wstring text) {
 std::wstring SystemFolder() {
   wchar_t path[MAX_PATH];
   return std::wstring(path, GetSystemDirectoryW(path, MAX_PATH));
-}
-
-TEST(DllSearch, IsLimitedToSystem32WhereTheSystemCan) {
-  EXPECT_EQ(LockDownDllSearch(AcceptingSetDefault), DllSearchDefence::SystemFolderOnly);
-  EXPECT_EQ(flagsAsked, static_cast<DWORD>(LOAD_LIBRARY_SEARCH_SYSTEM32));
 }
 
 TEST(DllSearch, PreloadsFromSystem32WhereTheSystemLacksOrRefusesTheLimit) {
