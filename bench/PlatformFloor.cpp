@@ -7,6 +7,7 @@
 // Prints "name milliseconds" lines (medians over the runs).
 //   platform_floor WIZARD_EXE RUNS
 #include "Measure.h"
+#include "package/PayloadItem.h"
 
 #include <windows.h>
 
@@ -20,10 +21,6 @@
 
 namespace {
 
-const wchar_t *const kItems[][2] = {{L"FILE1", L"\\VELNORIX410aE.exe"},
-                                    {L"FILE2", L"\\VELNORIX_User'sManual.pdf"},
-                                    {L"FILE3", L"\\ReadMe_E.txt"}};
-
 std::wstring TempFolder(const wchar_t *name) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
@@ -31,8 +28,8 @@ std::wstring TempFolder(const wchar_t *name) {
 }
 
 void RemoveFolder(const std::wstring &folder) {
-  for (const auto &item : kItems)
-    DeleteFileW((folder + item[1]).c_str());
+  for (const PayloadFile &item : kPayloadFiles)
+    DeleteFileW((folder + item.fileName).c_str());
   RemoveDirectoryW(folder.c_str());
 }
 
@@ -49,12 +46,12 @@ Phases OneRun(HMODULE wizard) {
 
   double start = Now();
   CreateDirectoryW(staging.c_str(), nullptr);
-  for (const auto &item : kItems) {
-    const HRSRC resource = FindResourceW(wizard, item[0], MAKEINTRESOURCEW(10));
+  for (const PayloadFile &item : kPayloadFiles) {
+    const HRSRC resource = FindResourceW(wizard, item.resourceName, MAKEINTRESOURCEW(10));
     const void *bytes = LockResource(LoadResource(wizard, resource));
     const DWORD size = SizeofResource(wizard, resource);
-    const HANDLE file = CreateFileW((staging + item[1]).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW((staging + item.fileName).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     WriteFile(file, bytes, size, &written, nullptr);
     CloseHandle(file);
@@ -76,8 +73,8 @@ Phases OneRun(HMODULE wizard) {
 
   start = Now();
   std::vector<char> buffer(16 << 20);
-  for (const auto &item : kItems) {
-    const HANDLE file = CreateFileW((target + item[1]).c_str(), GENERIC_READ, FILE_SHARE_READ,
+  for (const PayloadFile &item : kPayloadFiles) {
+    const HANDLE file = CreateFileW((target + item.fileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     DWORD got = 0;
     while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got)

@@ -42,16 +42,12 @@ Digest Sha256::Finish() {
 }
 
 Digest StoredDigest(std::size_t index) {
-  const HMODULE module = GetModuleHandleW(nullptr);
-  const HRSRC resource = FindResourceW(module, L"DIGESTS", MAKEINTRESOURCEW(10)); // RT_RCDATA
-  const HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
-  const void *bytes = loaded ? LockResource(loaded) : nullptr;
-  if (!bytes || SizeofResource(module, resource) != std::size(kPayloadFiles) * sizeof(Digest) ||
+  const auto stored = RawResource(L"DIGESTS");
+  if (!stored || stored->size() != std::size(kPayloadFiles) * sizeof(Digest) ||
       index >= std::size(kPayloadFiles))
     RaiseDamagedPackage();
   Digest digest;
-  std::memcpy(digest.data(), static_cast<const std::byte *>(bytes) + index * sizeof(Digest),
-              sizeof(Digest));
+  std::memcpy(digest.data(), stored->data() + index * sizeof(Digest), sizeof(Digest));
   return digest;
 }
 

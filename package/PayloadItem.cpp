@@ -5,17 +5,24 @@
 
 #include <algorithm>
 
-PayloadStream PayloadStream::Open(const wchar_t *resourceName) {
+std::optional<std::span<const std::byte>> RawResource(const wchar_t *name) {
   const HMODULE module = GetModuleHandleW(nullptr);
-  const HRSRC resource = FindResourceW(module, resourceName, MAKEINTRESOURCEW(10)); // RT_RCDATA
+  const HRSRC resource = FindResourceW(module, name, MAKEINTRESOURCEW(10)); // RT_RCDATA
   if (!resource)
-    toolkit::RaiseResourceNotFound(resourceName);
+    return std::nullopt;
   const HGLOBAL loaded = LoadResource(module, resource);
   const DWORD size = SizeofResource(module, resource);
   const void *bytes = loaded ? LockResource(loaded) : nullptr;
   if (!bytes && size != 0)
+    return std::nullopt;
+  return std::span(static_cast<const std::byte *>(bytes), size);
+}
+
+PayloadStream PayloadStream::Open(const wchar_t *resourceName) {
+  const auto bytes = RawResource(resourceName);
+  if (!bytes)
     toolkit::RaiseResourceNotFound(resourceName);
-  return PayloadStream({static_cast<const std::byte *>(bytes), size});
+  return PayloadStream(*bytes);
 }
 
 void SaveToFile(const PayloadStream &stream, const std::wstring &path,

@@ -6,8 +6,13 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
+
+// The bytes of the program's raw data resource of that name, where the
+// loader mapped them; nothing when the program has no such resource.
+std::optional<std::span<const std::byte>> RawResource(const wchar_t *name);
 
 // A read-only view of one payload item's bytes. Loaded resources live as
 // long as the module, so there is nothing to free.

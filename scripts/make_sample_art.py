@@ -7,22 +7,13 @@ without an image editor. Run from anywhere: paths are relative to the repo.
 import os
 import struct
 
+from generated_files import write_if_changed
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RES = os.path.join(ROOT, "resources")
 
 NAVY = (0x00, 0x00, 0x80)
 WHITE = (0xFF, 0xFF, 0xFF)
-
-
-def write_if_changed(path, data):
-    try:
-        with open(path, "rb") as f:
-            if f.read() == data:
-                return
-    except FileNotFoundError:
-        pass
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 def solid_bmp(rgb, size=16):

@@ -16,6 +16,8 @@ import struct
 import sys
 import textwrap
 
+from generated_files import write_if_changed
+
 EXE_NAME, EXE_SIZE = "VELNORIX410aE.exe", 3192872
 PDF_NAME, PDF_SIZE = "VELNORIX_User'sManual.pdf", 532997
 README_NAME, README_SIZE = "ReadMe_E.txt", 5834
@@ -346,20 +348,6 @@ def make_readme():
 
 
 # --- output -----------------------------------------------------------------
-
-def write_if_changed(path, data):
-    try:
-        with open(path, "rb") as f:
-            if f.read() == data:
-                return False
-    except FileNotFoundError:
-        pass
-    tmp = path + ".tmp"
-    with open(tmp, "wb") as f:
-        f.write(data)
-    os.replace(tmp, path)
-    return True
-
 
 def main():
     ap = argparse.ArgumentParser(description="Write the sample package's payload files.")

@@ -35,6 +35,8 @@ import sys
 import unicodedata
 import xml.etree.ElementTree as ElementTree
 
+from generated_files import write_if_changed
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RESOURCES_DIR = os.path.join(ROOT, "resources")
 
@@ -311,18 +313,6 @@ def manifest(identity, level):
         raise Refusal(f"resources/app.manifest.in makes a manifest that is not "
                       f"well-formed XML ({error}).") from None
     return text
-
-
-def write_if_changed(path, data):
-    """Leaves an unchanged file alone, so a reconfigure rebuilds nothing."""
-    try:
-        with open(path, "rb") as f:
-            if f.read() == data:
-                return
-    except FileNotFoundError:
-        pass
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 def configure(package_dir, out_dir, raw_settings, generated_payload_dir=None,

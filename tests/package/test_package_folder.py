@@ -6,7 +6,6 @@ generated sources are read back through them.
     python3 tests/package/test_package_folder.py
 """
 import hashlib
-import importlib.util
 import os
 import shutil
 import struct
@@ -22,9 +21,10 @@ SAMPLE = os.path.join(ROOT, "resources", "sample-package")
 sys.path.insert(0, HERE)
 import pe_resources  # noqa: E402
 
-spec = importlib.util.spec_from_file_location("package_folder", TOOL)
-tool = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(tool)
+# The tool is a script: imported from its own folder, as it imports its
+# neighbours from there.
+sys.path.insert(0, os.path.dirname(TOOL))
+import package_folder as tool  # noqa: E402
 
 MIB = 1024 * 1024
 WINDRES = os.environ.get("WINDRES") or shutil.which("i686-w64-mingw32-windres")
