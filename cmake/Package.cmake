@@ -37,6 +37,9 @@ endif()
 if(WIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY)
   list(APPEND package_options --for-64bit-windows-only)
 endif()
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  list(APPEND package_options --architecture=amd64)
+endif()
 execute_process(
   COMMAND "${Python3_EXECUTABLE}" "${PACKAGE_TOOL}" configure
           "--package-dir=${PACKAGE_DIR}" "--out-dir=${CMAKE_BINARY_DIR}/package"

@@ -25,12 +25,17 @@ add_library(system_dlls_plain INTERFACE)
 target_link_libraries(system_dlls_plain INTERFACE ${SYSTEM_DLLS})
 
 set(DELAY_LIBS)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(import_prefix __imp__)
+else()
+  set(import_prefix __imp_)
+endif()
 foreach(dll IN LISTS SYSTEM_DLLS)
   set(delay_lib "${CMAKE_BINARY_DIR}/delay/lib${dll}_delay.a")
   add_custom_command(OUTPUT "${delay_lib}"
     COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_BINARY_DIR}/delay"
     COMMAND "${CMAKE_SOURCE_DIR}/scripts/make-delay-lib.sh" "${CMAKE_NM}" "${CMAKE_DLLTOOL}" "${CMAKE_OBJCOPY}"
-            "${CMAKE_FIND_ROOT_PATH}/lib/lib${dll}.a" "${dll}.dll" "${delay_lib}"
+            "${CMAKE_FIND_ROOT_PATH}/lib/lib${dll}.a" "${dll}.dll" "${delay_lib}" ${import_prefix}
     DEPENDS "${CMAKE_SOURCE_DIR}/scripts/make-delay-lib.sh"
     COMMENT "Delay-load import library for ${dll}.dll")
   list(APPEND DELAY_LIBS "${delay_lib}")

@@ -15,6 +15,10 @@
 #   silence:  the longest time the wizard's window took to answer a message
 #             during the run: ours, and while the shell's copy runs its loop
 #   memory:   peak private bytes and peak working set during the run
+# The size table is always the shipped 32-bit program's. The other tables
+# come from the build this host can run (scripts/host-kind.sh): the 32-bit
+# one, or else the 64-bit test build, named in the header; each ratio sets
+# figures of one build beside its own floor.
 # Usage: scripts/bench.sh [--quick]   (--quick: no 1 GiB package, fewer runs)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,13 +30,24 @@ runs=5 startups=11 sizes_mib="256 1024"
 "$root/scripts/install-deps.sh"
 command -v makensis >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -q nsis >/dev/null
 mkdir -p "$out"
-toolchain="$root/cmake/i686-w64-mingw32.cmake"
+. "$root/scripts/host-kind.sh"
+probe_host "$out/sample"
+if [ "$HOST_RUNS_32BIT" = yes ]; then
+  toolchain="$root/cmake/i686-w64-mingw32.cmake" kind=win32 runs_in=""
+  measured="the shipped 32-bit program"
+else
+  toolchain="$root/cmake/x86_64-w64-mingw32.cmake" kind=win64 runs_in="-x86_64"
+  measured="the 64-bit test build ($HOST_KIND_WHY)"
+fi
+shipped_toolchain="$root/cmake/i686-w64-mingw32.cmake"
 
-# build DIR PACKAGE [TARGETS...]
+# build DIR PACKAGE [TARGETS...]: with the toolchain of the build that runs
+# here, or with SHIPPED=1 the shipped one's.
 build() {
-  local dir=$1 package=$2
+  local dir=$1 package=$2 chain=$toolchain
   shift 2
-  cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=MinSizeRel \
+  [ -n "${SHIPPED:-}" ] && chain=$shipped_toolchain
+  cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$chain" -DCMAKE_BUILD_TYPE=MinSizeRel \
     -DWIZARD_PACKAGE_DIR="$package" -DWIZARD_BUILD_TESTS=ON >/dev/null
   cmake --build "$dir" -j"$(nproc)" --target "$@" >/dev/null
 }
@@ -61,13 +76,17 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 now_ms() { date +%s%3N; }
 
 echo "Building the sample, the empty package and the large packages..." >&2
-build "$out/sample" "$root/resources/sample-package" VELNORIX410aPackageE bench_wizard bench_driver \
-  trivial_window platform_floor
+# The shipped program's sizes, and the sample's payload the packages share.
+SHIPPED=1 build "$out/sample" "$root/resources/sample-package" VELNORIX410aPackageE
 package "$out/empty-package" 0
-build "$out/empty" "$out/empty-package" VELNORIX410aPackageE
+SHIPPED=1 build "$out/empty" "$out/empty-package" VELNORIX410aPackageE
+# What runs here: the wizard, its benchmark build, the driver and the floors.
+sample="$out/sample$runs_in"
+build "$sample" "$root/resources/sample-package" VELNORIX410aPackageE bench_wizard bench_driver \
+  trivial_window platform_floor
 for mib in $sizes_mib; do
   package "$out/package-$mib" $((mib * 1024 * 1024))
-  build "$out/build-$mib" "$out/package-$mib" VELNORIX410aPackageE bench_wizard
+  build "$out/build-$mib$runs_in" "$out/package-$mib" VELNORIX410aPackageE bench_wizard
 done
 
 # The NSIS peer: the same three files, a licence, directory, progress and
@@ -95,11 +114,11 @@ NSI
 makensis -V1 "$out/peer.nsi" >/dev/null
 
 . "$root/scripts/wine-session.sh"
-wine_session "$out/sample" private
-driver="$out/sample/tests/bench_driver.exe"
+wine_session "$sample" "$kind" private
+driver="$sample/tests/bench_driver.exe"
 wizard_caption="ORVEN VELNORIX Serial Emulation Driver Ver.4.10a"
 
-figure() { wine "$driver" "$@" | tr -d '\r'; }
+figure() { "$WINE" "$driver" "$@" | tr -d '\r'; }
 value() { awk -v k="$1" '$1 == k {print $2}'; }
 
 # The floor of a run: the bytes copied twice (staging, delivery) and read once.
@@ -124,8 +143,8 @@ empty_overhead=$(size_of "$out/empty/bin/VELNORIX410aPackageE.exe")
 sample_overhead=$(($(size_of "$out/sample/bin/VELNORIX410aPackageE.exe") - $(payload_of "$sample_payload")))
 peer_overhead=$(($(size_of "$out/peer.exe") - $(payload_of "$sample_payload")))
 
-trivial=$(figure startup "$out/sample/tests/trivial_window.exe" "Trivial window" "$startups" | value startup_ms)
-startup=$(figure startup "$out/sample/bin/VELNORIX410aPackageE.exe" "$wizard_caption" "$startups" | value startup_ms)
+trivial=$(figure startup "$sample/tests/trivial_window.exe" "Trivial window" "$startups" | value startup_ms)
+startup=$(figure startup "$sample/bin/VELNORIX410aPackageE.exe" "$wizard_caption" "$startups" | value startup_ms)
 
 rows=()
 run_row() {
@@ -143,7 +162,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf (b > 0 ? "%.2f" : "-"), (b > 0 
 phase_row() {
   local name=$1 build=$2 phases floor
   phases=$(figure phases "$build/tests/bench_wizard.exe" "$runs")
-  floor=$(wine "$out/sample/tests/platform_floor.exe" "$build/bin/VELNORIX410aPackageE.exe" "$runs" | tr -d '\r')
+  floor=$("$WINE" "$sample/tests/platform_floor.exe" "$build/bin/VELNORIX410aPackageE.exe" "$runs" | tr -d '\r')
   local stage digest copy check cleanup inside fw fc fr total
   stage=$(echo "$phases" | value stage_ms) digest=$(echo "$phases" | value digest_ms)
   copy=$(echo "$phases" | value copy_ms) check=$(echo "$phases" | value check_ms)
@@ -160,21 +179,23 @@ phase_row() {
   silence_rows+=("| $name | $(echo "$phases" | value silence_ours_ms) | $(echo "$phases" | value silence_shell_copy_ms) |")
 }
 
-run_row "sample (3.6 MiB)" "$out/sample/bin/VELNORIX410aPackageE.exe" "$sample_payload"
-phase_row "sample (3.6 MiB)" "$out/sample"
+run_row "sample (3.6 MiB)" "$sample/bin/VELNORIX410aPackageE.exe" "$sample_payload"
+phase_row "sample (3.6 MiB)" "$sample"
 for mib in $sizes_mib; do
-  run_row "$mib MiB" "$out/build-$mib/bin/VELNORIX410aPackageE.exe" "$out/package-$mib"
-  phase_row "$mib MiB" "$out/build-$mib"
+  run_row "$mib MiB" "$out/build-$mib$runs_in/bin/VELNORIX410aPackageE.exe" "$out/package-$mib"
+  phase_row "$mib MiB" "$out/build-$mib$runs_in"
 done
 
 {
-  echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo), $(wine --version), Xvfb; $(date -u +%F)"
+  echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo), $("$WINE" --version), Xvfb; $(date -u +%F)"
   echo
-  echo "| size | bytes | ratio to the NSIS peer |"
+  echo "| size of the shipped 32-bit program | bytes | ratio to the NSIS peer |"
   echo "|---|---|---|"
   echo "| wizard overhead, package of three empty files | $empty_overhead | $(awk -v a="$empty_overhead" -v b="$peer_overhead" 'BEGIN {printf "%.2f", a / b}') |"
   echo "| wizard overhead, sample build minus payload | $sample_overhead | $(awk -v a="$sample_overhead" -v b="$peer_overhead" 'BEGIN {printf "%.2f", a / b}') |"
   echo "| NSIS $(makensis -VERSION) peer overhead (MUI2, uncompressed) | $peer_overhead | 1.00 |"
+  echo
+  echo "Start-up, run, phases and silence measure $measured."
   echo
   echo "| start-up (median of $startups) | ms | ratio |"
   echo "|---|---|---|"

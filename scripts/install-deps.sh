@@ -3,8 +3,11 @@
 # nothing when it is all there already.
 set -euo pipefail
 
+# Both cross tool chains and both Wine loaders: the shipped program is 32-bit,
+# and a 64-bit build of the same sources runs where 32-bit code cannot.
 packages=(cmake make python3 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
-  binutils-mingw-w64-i686 googletest wine wine32:i386 fonts-wine fonts-ipafont-gothic xvfb xauth imagemagick
+  binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+  binutils-mingw-w64-x86-64 googletest wine wine32:i386 wine64 fonts-wine fonts-ipafont-gothic xvfb xauth imagemagick
   libxml2-utils osslsigncode openssl softhsm2 libengine-pkcs11-openssl)
 
 missing=()

@@ -3,7 +3,7 @@
 
     package_folder.py configure --package-dir DIR --out-dir OUT
         [--setting=NAME=VALUE | --not-set=NAME]...
-        [--generated-payload=DIR] [--for-64bit-windows-only]
+        [--generated-payload=DIR] [--for-64bit-windows-only] [--architecture=X86|amd64]
     package_folder.py digests OUT FILE...
 
 `configure` runs when CMake configures the build, so that the owner of a
@@ -301,10 +301,11 @@ def fill(template_path, values):
     return re.sub(r"@(\w+)@", value, template)
 
 
-def manifest(identity, level):
+def manifest(identity, level, architecture):
     text = fill(os.path.join(RESOURCES_DIR, "app.manifest.in"),
                 {"PACKAGE_IDENTITY_NAME": xml_attribute(identity),
-                 "MANIFEST_EXECUTION_LEVEL": level})
+                 "MANIFEST_EXECUTION_LEVEL": level,
+                 "PROCESSOR_ARCHITECTURE": architecture})
     # Windows refuses to start a program whose manifest is not well-formed
     # (Wine starts it), so the build must not make one.
     try:
@@ -316,7 +317,7 @@ def manifest(identity, level):
 
 
 def configure(package_dir, out_dir, raw_settings, generated_payload_dir=None,
-              for_64bit_windows_only=False):
+              for_64bit_windows_only=False, architecture="X86"):
     """Checks the package folder and writes the generated sources into
     out_dir; raises Refusal for a folder the wizard cannot be built from."""
     if not os.path.isdir(package_dir):
@@ -348,7 +349,9 @@ def configure(package_dir, out_dir, raw_settings, generated_payload_dir=None,
         payload = [os.path.join(payload_dir, name) for name in PAYLOAD_NAMES]
     else:
         payload_dir = package_dir
-        payload = check_payload(package_dir, for_64bit_windows_only)
+        # A 64-bit program runs only on 64-bit Windows: it has that ceiling.
+        payload = check_payload(package_dir,
+                                for_64bit_windows_only or architecture == "amd64")
 
     os.makedirs(out_dir, exist_ok=True)
     out = {name: os.path.join(out_dir, name) for name in
@@ -363,7 +366,8 @@ def configure(package_dir, out_dir, raw_settings, generated_payload_dir=None,
         manifest_path = os.path.join(out_dir, f"{level}.manifest")
         rc_file = os.path.join(out_dir, f"wizard-{level}.rc")
         write_if_changed(manifest_path,
-                         manifest(settings[IDENTITY_SETTING], level).encode("utf-8"))
+                         manifest(settings[IDENTITY_SETTING], level,
+                                  architecture).encode("utf-8"))
         values = {name: rc_path(path) for name, path in pictures.items()}
         values.update({name: rc_text(settings[name]) for name in TEXT_SETTINGS},
                       PROGRAM_ICON=rc_path(icon_path), AGREEMENT=rc_path(out["agreement.txt"]),
@@ -418,6 +422,8 @@ def main(argv):
     conf.add_argument("--not-set", action="append", default=[], metavar="NAME")
     conf.add_argument("--generated-payload", metavar="DIR")
     conf.add_argument("--for-64bit-windows-only", action="store_true")
+    # The manifest's processorArchitecture: the program's own.
+    conf.add_argument("--architecture", choices=("X86", "amd64"), default="X86")
     dig = commands.add_parser("digests")
     dig.add_argument("out")
     dig.add_argument("files", nargs="+")
@@ -432,7 +438,7 @@ def main(argv):
     raw = {name.decode("ascii"): value for name, value in raw.items()}
     try:
         configure(os.path.abspath(args.package_dir), os.path.abspath(args.out_dir), raw,
-                  args.generated_payload, args.for_64bit_windows_only)
+                  args.generated_payload, args.for_64bit_windows_only, args.architecture)
     except Refusal as refusal:
         print(refusal, file=sys.stderr)
         return 1

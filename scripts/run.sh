@@ -30,6 +30,20 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "or on a virtual one with  ${env}xvfb-run -s '-screen 0 1024x768x24' $command"
   exit 0
 fi
+. "$root/scripts/host-kind.sh"
+probe_host "$build"
 . "$root/scripts/wine-session.sh"
-wine_session "$build"
-wine "$build/bin/VELNORIX410aPackageE.exe"
+if [ "$HOST_RUNS_32BIT" = yes ]; then
+  wine_session "$build" win32
+  "$WINE" "$build/bin/VELNORIX410aPackageE.exe"
+else
+  # The same sources and package built for x86_64, for a look: the shipped
+  # program is still the 32-bit one above.
+  build64=${BUILD_DIR_64:-$build-x86_64}
+  cmake -S "$root" -B "$build64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/x86_64-w64-mingw32.cmake" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DWIZARD_PACKAGE_DIR="$package" "$@" >/dev/null
+  cmake --build "$build64" -j"$(nproc)" --target VELNORIX410aPackageE
+  echo "Opening the 64-bit build $build64/bin/VELNORIX410aPackageE.exe instead: $HOST_KIND_WHY"
+  wine_session "$build64" win64
+  "$WINE" "$build64/bin/VELNORIX410aPackageE.exe"
+fi

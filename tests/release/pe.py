@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Reads what the release tests need from a 32-bit PE file.
+"""Reads what the release tests need from a PE file (PE32 or PE32+).
 
     pe.py stamp PROGRAM                 the link time stamp, in seconds
     pe.py signed PROGRAM                exit 0 when it carries a signature
@@ -22,9 +22,12 @@ class Pe:
         sections, self.stamp = struct.unpack_from("<HI", data, pe + 6)
         optional_size = struct.unpack_from("<H", data, pe + 20)[0]
         optional = pe + 24
-        if struct.unpack_from("<H", data, optional)[0] != 0x10B:
-            raise SystemExit("not a PE32 file")
-        self.directories = [struct.unpack_from("<II", data, optional + 96 + 8 * i)
+        # The data directories follow the 64-bit fields of a PE32+ header.
+        magic = struct.unpack_from("<H", data, optional)[0]
+        if magic not in (0x10B, 0x20B):
+            raise SystemExit("not a PE32 or PE32+ file")
+        directories = optional + (96 if magic == 0x10B else 112)
+        self.directories = [struct.unpack_from("<II", data, directories + 8 * i)
                             for i in range(16)]
         self.sections = []
         for i in range(sections):
