@@ -15,6 +15,9 @@ tables are built by our own dlltool step and are not registered in the PE
 delay-import directory, so the file does not list them. The map names every
 delay-library member the link pulled in and the symbol that pulled it.
 
+It reads PE32 and PE32+ alike, but the list is the shipped 32-bit
+program's, and the test command checks that program only.
+
 Exit status: 0 all good, 1 problems found (one line each), 2 bad input.
 """
 
