@@ -1,6 +1,7 @@
 #include "package/PayloadDigest.h"
 
 #include "package/PayloadItem.h"
+#include "resources/Texts.h"
 #include "toolkit/Error.h"
 
 #include <cstring>
@@ -10,7 +11,7 @@ namespace {
 // CNG answers NTSTATUS codes, not Win32 errors.
 void Check(NTSTATUS status, const wchar_t *what) {
   if (status < 0)
-    throw toolkit::Error(std::wstring(L"The system's SHA-256 could not be used: ") + what);
+    throw toolkit::Error(texts::kSha256Unusable + std::wstring(what));
 }
 
 } // namespace
@@ -45,4 +46,4 @@ Digest StoredDigest(std::size_t index) {
   return digest;
 }
 
-void RaiseDamagedPackage() { throw toolkit::Error(kDamagedPackageMessage); }
+void RaiseDamagedPackage() { throw toolkit::Error(texts::kDamagedPackage); }

@@ -30,6 +30,3 @@ Digest StoredDigest(std::size_t index);
 
 // Raised when an item does not match its digest: nothing can be delivered.
 [[noreturn]] void RaiseDamagedPackage();
-
-inline constexpr wchar_t kDamagedPackageMessage[] =
-    L"The package is damaged and cannot be extracted. Download it again.";

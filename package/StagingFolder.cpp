@@ -1,6 +1,7 @@
 #include "package/StagingFolder.h"
 
 #include "package/ProtectedFolder.h"
+#include "resources/Texts.h"
 #include "toolkit/Error.h"
 
 #include <ntsecapi.h>
@@ -44,7 +45,7 @@ std::wstring RandomNameSuffix() {
   // ahead of the run.
   unsigned char bytes[8] = {};
   if (!RtlGenRandom(bytes, sizeof bytes))
-    throw toolkit::Error(L"The system gave no random numbers for a folder name");
+    throw toolkit::Error(texts::kNoRandomNumbers);
   std::wstring text;
   for (const unsigned char byte : bytes) {
     text.push_back(L"0123456789ABCDEF"[byte >> 4]);
@@ -54,7 +55,7 @@ std::wstring RandomNameSuffix() {
 }
 
 void RaiseTemporaryFolderError(const std::wstring &detail) {
-  throw toolkit::Error(L"The temporary folder cannot be used: " + detail);
+  throw toolkit::Error(texts::kTemporaryFolderUnusable + detail);
 }
 
 std::size_t StagingFolder::MaxPathLength() {
