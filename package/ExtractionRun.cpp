@@ -53,7 +53,7 @@ bool ExtractPackage(HWND owner, const std::wstring &destination, const RunCallba
       WritePhaseMarks();
     }
   } marksWrittenAtTheEnd;
-  CleanupPatience patience;
+  Patience patience;
   patience.whileWaiting = callbacks.keepAnswering;
   StagingFolder staging(RandomNameSuffix, patience);
   for (std::size_t i = 0; i < streams.size(); ++i) {
@@ -70,8 +70,7 @@ bool ExtractPackage(HWND owner, const std::wstring &destination, const RunCallba
   // The shell can answer success for a copy that delivered nothing (a missing
   // drive, a parent that is a file, a folder it may not write to).
   for (std::size_t i = 0; i < streams.size(); ++i)
-    if (!FileMatches(Join(copy.target, kPayloadFiles[i].fileName), streams[i],
-                     callbacks.keepAnswering))
+    if (!FileMatches(Join(copy.target, kPayloadFiles[i].fileName), streams[i], patience))
       return false;
   MarkPhaseEnd("checked");
   return true;

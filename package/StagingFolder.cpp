@@ -64,7 +64,7 @@ std::size_t StagingFolder::MaxPathLength() {
   return MAX_PATH - 1 - std::max(std::wcslen(kSourceWildcard), LongestFileName());
 }
 
-StagingFolder::StagingFolder(const NameSuffixSource &suffixes, CleanupPatience patience)
+StagingFolder::StagingFolder(const NameSuffixSource &suffixes, Patience patience)
     : patience_(std::move(patience)) {
   const std::wstring temporary = TemporaryPath();
   for (int attempt = 1;; ++attempt) {

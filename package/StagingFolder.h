@@ -4,6 +4,7 @@
 // error alike.
 #pragma once
 
+#include "package/Patience.h"
 #include "package/PayloadItem.h"
 #include "toolkit/Handle.h"
 
@@ -16,15 +17,6 @@
 using NameSuffixSource = std::function<std::wstring()>;
 std::wstring RandomNameSuffix();
 
-// How long removal waits for what something else holds open: a virus
-// scanner or the indexer often opens a file for a moment just after it was
-// written. What still remains then is removed at the next restart.
-struct CleanupPatience {
-  int attempts = 20;
-  DWORD pauseMilliseconds = 100;      // two seconds in all
-  std::function<void()> whileWaiting; // between attempts, e.g. to keep the window answering
-};
-
 class StagingFolder {
 public:
   // Creates a new folder whose name begins with "VELNORIX", protected from
@@ -32,7 +24,7 @@ public:
   // error before anything is written when the temporary path cannot be used
   // or no such folder can be made.
   explicit StagingFolder(const NameSuffixSource &suffixes = RandomNameSuffix,
-                         CleanupPatience patience = {});
+                         Patience patience = {});
   ~StagingFolder();
   StagingFolder(const StagingFolder &) = delete;
   StagingFolder &operator=(const StagingFolder &) = delete;
@@ -53,7 +45,7 @@ private:
   void ScheduleRemovalAtRestart() const;
   void KeepAnsweringWhileWaiting() const noexcept;
 
-  CleanupPatience patience_;
+  Patience patience_; // for removal; what remains then is left to the next restart
   std::wstring path_;
   toolkit::FileHandle held_; // keeps the folder itself from being swapped
   std::vector<std::wstring> staged_;

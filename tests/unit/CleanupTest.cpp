@@ -51,10 +51,10 @@ TEST_P(HeldBriefly, CleanupWaitsAndThenRemovesEverything) {
   HANDLE held = INVALID_HANDLE_VALUE;
   int waits = 0;
   {
-    CleanupPatience patience{20, 1, [&] {
-                               if (++waits == 3)
-                                 CloseHandle(held);
-                             }};
+    Patience patience{20, 1, [&] {
+                        if (++waits == 3)
+                          CloseHandle(held);
+                      }};
     StagingFolder staging(RandomNameSuffix, patience);
     folder = staging.Path();
     staging.Stage(PayloadStream::Open(L"FILE3"), L"\\ReadMe_E.txt");
@@ -75,7 +75,7 @@ TEST(Cleanup, LeavesWhatStaysHeldToTheNextRestart) {
   std::wstring folder;
   HANDLE held = INVALID_HANDLE_VALUE;
   {
-    StagingFolder staging(RandomNameSuffix, CleanupPatience{3, 1, nullptr});
+    StagingFolder staging(RandomNameSuffix, Patience{3, 1, nullptr});
     folder = staging.Path();
     staging.Stage(PayloadStream::Open(L"FILE1"), L"\\VELNORIX410aE.exe");
     staging.Stage(PayloadStream::Open(L"FILE3"), L"\\ReadMe_E.txt");
