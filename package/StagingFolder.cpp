@@ -5,6 +5,7 @@
 #include "toolkit/Error.h"
 
 #include <ntsecapi.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -92,23 +93,28 @@ void StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName,
 }
 
 StagingFolder::~StagingFolder() {
+  // Everything by path happens while the folder is held, so that nobody can
+  // have swapped it for a link to somewhere else by then. It is let go only
+  // once it is empty, to be removed at once, or when the waiting is over.
   for (int attempt = 1;; ++attempt) {
-    // The files go while the folder is still held, so that nobody can have
-    // swapped it for a link to somewhere else by then.
-    if (DeleteStagedFiles()) {
-      held_.Reset();
-      if (RemoveFolder())
-        return;
+    if (DeleteStagedFiles() && HeldFolderIsEmpty()) {
+      LetGoAndRemove();
+      return;
     }
     if (attempt >= patience_.attempts)
       break;
     Sleep(patience_.pauseMilliseconds);
     KeepAnsweringWhileWaiting();
   }
-  // The process is elevated, as delayed removal requires. Left behind, the
-  // folder would stay in the user's %TEMP% with a list the user cannot change.
-  // Scheduled while the folder is still held, so that it names this folder.
-  ScheduleRemovalAtRestart();
+  // Staged files that will not go are removed at the next restart, and the
+  // folder after them (the process is elevated, as that requires): left
+  // behind, they would stay in the user's %TEMP% where the user cannot
+  // change them. A folder that holds none of them (only a file deleted but
+  // still open elsewhere) is left alone: it is harmless once empty, and its
+  // name alone, once empty, any program of the user could delete and put a
+  // link at, which the removal at restart would follow as SYSTEM.
+  if (!staged_.empty())
+    ScheduleRemovalAtRestart();
   held_.Reset();
 }
 
@@ -134,9 +140,20 @@ bool StagingFolder::DeleteStagedFiles() {
   return staged_.empty();
 }
 
-bool StagingFolder::RemoveFolder() const {
+bool StagingFolder::HeldFolderIsEmpty() const {
+  // A file deleted while another program still has it open stays listed
+  // until it is closed, and keeps the folder from being removed.
+  return PathIsDirectoryEmptyW(path_.c_str());
+}
+
+void StagingFolder::LetGoAndRemove() {
+  // Cleared while held: a read-only folder cannot be removed.
   SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-  return RemoveDirectoryW(path_.c_str()) || Gone(GetLastError());
+  held_.Reset();
+  // From here the name may be another program's: RemoveDirectoryW removes a
+  // link put there, never what it points to. Whatever else came into the
+  // folder keeps it, and is not ours.
+  RemoveDirectoryW(path_.c_str());
 }
 
 void StagingFolder::ScheduleRemovalAtRestart() const {

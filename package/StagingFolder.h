@@ -41,7 +41,8 @@ public:
 private:
   // True once every staged file is gone; files that are gone are forgotten.
   bool DeleteStagedFiles();
-  bool RemoveFolder() const;
+  bool HeldFolderIsEmpty() const;
+  void LetGoAndRemove();
   void ScheduleRemovalAtRestart() const;
   void KeepAnsweringWhileWaiting() const noexcept;
 
