@@ -16,7 +16,6 @@ namespace {
 bool Gone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 constexpr wchar_t kStagingPrefix[] = L"VELNORIX";
-constexpr wchar_t kSourceWildcard[] = L"\\*.*";
 constexpr int kNameAttempts = 100;
 
 std::wstring TemporaryPath() {
@@ -60,9 +59,8 @@ void RaiseTemporaryFolderError(const std::wstring &detail) {
 }
 
 std::size_t StagingFolder::MaxPathLength() {
-  // MAX_PATH - 1 characters for a path; the source list also needs its
-  // second terminating zero in a buffer of MAX_PATH + 1.
-  return MAX_PATH - 1 - std::max(std::wcslen(kSourceWildcard), LongestFileName());
+  // MAX_PATH - 1 characters for a path and its terminating zero.
+  return MAX_PATH - 1 - LongestFileName();
 }
 
 StagingFolder::StagingFolder(const NameSuffixSource &suffixes, Patience patience)
@@ -84,15 +82,36 @@ StagingFolder::StagingFolder(const NameSuffixSource &suffixes, Patience patience
   }
 }
 
-void StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName,
-                          const ChunkWritten &afterChunk) {
+HANDLE StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName,
+                            const ChunkWritten &afterChunk) {
   std::wstring file = path_ + fileName;
   // Recorded before the save, so that a partly written file is removed too.
   staged_.push_back(file);
   SaveToFile(stream, file, afterChunk);
+  // Read access, so that the handle's sharing counts: an open for reading
+  // alone may still be made, and the shell's copy makes one. A scanner that
+  // opened the new file a moment ago is waited for, as by the clean-up.
+  const auto keep = [&] {
+    return CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  };
+  toolkit::FileHandle kept(keep());
+  for (int attempt = 1;
+       !kept && GetLastError() == ERROR_SHARING_VIOLATION && attempt < patience_.attempts;
+       ++attempt) {
+    Sleep(patience_.pauseMilliseconds);
+    if (patience_.whileWaiting)
+      patience_.whileWaiting();
+    kept.Reset(keep());
+  }
+  if (!kept)
+    toolkit::RaiseFileCreateError(file);
+  return kept_.emplace_back(std::move(kept)).Get();
 }
 
 StagingFolder::~StagingFolder() {
+  // The files cannot go while they are kept open.
+  ReleaseStagedFiles();
   // Everything by path happens while the folder is held, so that nobody can
   // have swapped it for a link to somewhere else by then. It is let go only
   // once it is empty, to be removed at once, or when the waiting is over.

@@ -30,12 +30,23 @@ public:
   StagingFolder &operator=(const StagingFolder &) = delete;
 
   const std::wstring &Path() const { return path_; }
-  // Saves the stream under the folder; the file is removed with the folder.
-  void Stage(const PayloadStream &stream, const wchar_t *fileName,
-             const ChunkWritten &afterChunk = {});
+  // Saves the stream under the folder, then keeps the file open, for
+  // reading, with a handle that lets others read it and nothing else: from
+  // then on nobody can write to it, rename it or delete it, on any file
+  // system, access lists or none, until ReleaseStagedFiles(). Answers that
+  // handle, at the file's start, so that the caller can check the very bytes
+  // the shell will copy. Raises the file-creation error when the file stays
+  // open elsewhere for writing or deleting. The file is removed with the
+  // folder.
+  HANDLE Stage(const PayloadStream &stream, const wchar_t *fileName,
+               const ChunkWritten &afterChunk = {});
+  // Every file staged, in the order staged.
+  const std::vector<std::wstring> &StagedFiles() const { return staged_; }
+  // Closes the handles Stage() keeps, once the shell's copy has returned.
+  void ReleaseStagedFiles() { kept_.clear(); }
 
-  // The longest staging folder path: its wildcard source list ("\*.*") and
-  // each staged file path must still fit the shell's MAX_PATH buffers.
+  // The longest staging folder path: each staged file path must still fit
+  // the shell's MAX_PATH buffers.
   static std::size_t MaxPathLength();
 
 private:
@@ -50,6 +61,7 @@ private:
   std::wstring path_;
   toolkit::FileHandle held_; // keeps the folder itself from being swapped
   std::vector<std::wstring> staged_;
+  std::vector<toolkit::FileHandle> kept_; // keeps the staged files as they were checked
 };
 
 // The temporary-folder error: the folder, or the system's text when there is none.
