@@ -1,5 +1,7 @@
 #include "app/DllSearch.h"
 
+#include "resources/Texts.h"
+
 #include <delayimp.h>
 
 #include <cwchar>
@@ -40,7 +42,7 @@ FARPROC WINAPI LoadDelayedDllFromSystemFolder(unsigned notification, PDelayLoadI
     return reinterpret_cast<FARPROC>(module);
   // A system DLL missing from System32: going on would let the helper look
   // for it by bare name, beside the program first.
-  FatalAppExitW(0, L"A system DLL could not be loaded from the system folder.");
+  FatalAppExitW(0, texts::kSystemDllMissing);
   return nullptr;
 }
 

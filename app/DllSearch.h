@@ -31,9 +31,17 @@ DllSearchDefence LockDownDllSearch(SetDefaultDllDirectoriesFunction setDefaultDl
 // given machine. A DLL already loaded is used whatever folder a later load
 // names; so imm32 comes first: loading it brings in user32, which it
 // imports, with imm32 already there for user32 to ask for by name.
+// The second part is what the shell's folder browser and copy engine load
+// besides: shortcuts and shares (linkinfo, ntshrui, srvcli, netutils,
+// cscapi), network drives (mpr), licensing (slc), security packages
+// (sspicli, secur32), pictures (windowscodecs) and sessions (wtsapi32,
+// winsta). A DLL a given Windows lacks is skipped.
 inline constexpr const wchar_t *kBareNameDependencies[] = {
-    L"imm32.dll",   L"uxtheme.dll", L"dwmapi.dll",   L"cryptbase.dll",
-    L"cryptsp.dll", L"propsys.dll", L"apphelp.dll",  L"userenv.dll",
-    L"profapi.dll", L"version.dll", L"oleacc.dll",   L"ntmarta.dll",
-    L"comres.dll",  L"clbcatq.dll", L"setupapi.dll", L"bcryptprimitives.dll",
+    L"imm32.dll",    L"uxtheme.dll",       L"dwmapi.dll",   L"cryptbase.dll",
+    L"cryptsp.dll",  L"propsys.dll",       L"apphelp.dll",  L"userenv.dll",
+    L"profapi.dll",  L"version.dll",       L"oleacc.dll",   L"ntmarta.dll",
+    L"comres.dll",   L"clbcatq.dll",       L"setupapi.dll", L"bcryptprimitives.dll",
+    L"linkinfo.dll", L"ntshrui.dll",       L"srvcli.dll",   L"netutils.dll",
+    L"cscapi.dll",   L"mpr.dll",           L"slc.dll",      L"sspicli.dll",
+    L"secur32.dll",  L"windowscodecs.dll", L"wtsapi32.dll", L"winsta.dll",
 };

@@ -4,6 +4,7 @@
 // message) into every program, roughly half of this one. Ours raise the
 // toolkit's error, which the event dispatch shows like any other; none of
 // them is reached by a correct program.
+#include "resources/Texts.h"
 #include "toolkit/Error.h"
 
 #include <cstdlib>
@@ -11,9 +12,11 @@
 
 namespace {
 
-[[noreturn]] void RaiseInternalError(const char *what) {
-  throw toolkit::Error(L"Internal error: " + toolkit::Widen(what));
+[[noreturn]] void RaiseInternalError(const std::wstring &what) {
+  throw toolkit::Error(texts::kInternalError + what);
 }
+
+[[noreturn]] void RaiseInternalError(const char *what) { RaiseInternalError(toolkit::Widen(what)); }
 
 } // namespace
 
@@ -21,7 +24,7 @@ namespace std {
 
 void __throw_bad_alloc() { throw bad_alloc(); }
 void __throw_bad_array_new_length() { throw bad_array_new_length(); }
-void __throw_bad_function_call() { RaiseInternalError("empty function called"); }
+void __throw_bad_function_call() { RaiseInternalError(texts::kEmptyFunctionCalled); }
 void __throw_length_error(const char *what) { RaiseInternalError(what); }
 void __throw_logic_error(const char *what) { RaiseInternalError(what); }
 void __throw_out_of_range(const char *what) { RaiseInternalError(what); }

@@ -1,6 +1,7 @@
 // The program's entry: the application object, its title, the one wizard
 // window and the message loop. The exit code is always 0.
 #include "app/DllSearch.h"
+#include "resources/Texts.h"
 #include "toolkit/Application.h"
 #include "toolkit/Error.h"
 #include "wizard/Tmainform.h"
@@ -22,7 +23,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   toolkit::Application application;
   try {
-    application.SetTitle(L"VELNORIX410aPackageE");
+    application.SetTitle(texts::kProgramTitle);
     TMainForm mainForm;
     application.Run(mainForm);
   } catch (const toolkit::Error &error) {

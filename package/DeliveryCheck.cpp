@@ -2,32 +2,42 @@
 
 #include "toolkit/Handle.h"
 
-#include <algorithm>
 #include <cstring>
-#include <vector>
 
-bool FileMatches(const std::wstring &path, const PayloadStream &stream,
-                 const std::function<void()> &betweenChunks) {
-  const toolkit::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+namespace {
+
+// Read, write and delete shared: the indexer, a scanner or a cloud client
+// often opens a file just delivered at once, often for writing, and its
+// open must not make a delivered package count as canceled.
+HANDLE OpenSharingEverything(const std::wstring &path) {
+  return CreateFileW(path.c_str(), GENERIC_READ,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+} // namespace
+
+bool FileMatches(const std::wstring &path, const PayloadStream &stream, const Patience &patience) {
+  toolkit::FileHandle file(OpenSharingEverything(path));
+  // Only a holder that lets nobody read is waited for: a missing file will
+  // not come.
+  for (int attempt = 1;
+       !file && GetLastError() == ERROR_SHARING_VIOLATION && attempt < patience.attempts;
+       ++attempt) {
+    Sleep(patience.pauseMilliseconds);
+    if (patience.whileWaiting)
+      patience.whileWaiting();
+    file.Reset(OpenSharingEverything(path));
+  }
   if (!file)
     return false;
   const auto expected = stream.Bytes();
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.Get(), &size) ||
-      static_cast<unsigned long long>(size.QuadPart) != expected.size())
-    return false;
-
-  std::vector<std::byte> chunk(std::min(kChunkBytes, expected.size()));
-  for (std::size_t offset = 0; offset < expected.size();) {
-    const DWORD want = static_cast<DWORD>(std::min(kChunkBytes, expected.size() - offset));
-    DWORD got = 0;
-    if (!ReadFile(file.Get(), chunk.data(), want, &got, nullptr) || got != want ||
-        std::memcmp(chunk.data(), expected.data() + offset, want) != 0)
-      return false;
-    offset += want;
-    if (betweenChunks)
-      betweenChunks();
-  }
-  return true;
+  std::size_t offset = 0;
+  return ReadInChunks(file.Get(), expected.size(), [&](std::span<const std::byte> chunk) {
+    const bool same = std::memcmp(chunk.data(), expected.data() + offset, chunk.size()) == 0;
+    offset += chunk.size();
+    if (patience.whileWaiting)
+      patience.whileWaiting();
+    return same;
+  });
 }

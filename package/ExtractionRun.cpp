@@ -24,18 +24,23 @@ void Call(const std::function<void()> &callback) {
     callback();
 }
 
-// Writes item `index` and checks it against its stored digest in the same
-// pass over its bytes.
+// Writes item `index`, then checks it against its stored digest as read
+// back through the handle that keeps it unchanged until the copy: what
+// passes is exactly what the shell copies, whatever happened in between.
 void StageChecked(StagingFolder &staging, std::size_t index, const PayloadStream &stream,
                   const std::function<void()> &keepAnswering) {
+  const HANDLE kept = staging.Stage(stream, kPayloadFiles[index].fileName,
+                                    [&](std::span<const std::byte>) { Call(keepAnswering); });
   Sha256 digest;
-  staging.Stage(stream, kPayloadFiles[index].fileName, [&](std::span<const std::byte> chunk) {
-    const double start = PhaseClockMilliseconds();
-    digest.Add(chunk);
-    AddDigestTime(PhaseClockMilliseconds() - start);
-    Call(keepAnswering);
-  });
-  if (digest.Finish() != StoredDigest(index))
+  const bool read =
+      ReadInChunks(kept, stream.Bytes().size(), [&](std::span<const std::byte> chunk) {
+        const double start = PhaseClockMilliseconds();
+        digest.Add(chunk);
+        AddDigestTime(PhaseClockMilliseconds() - start);
+        Call(keepAnswering);
+        return true;
+      });
+  if (!read || digest.Finish() != StoredDigest(index))
     RaiseDamagedPackage();
 }
 
@@ -53,7 +58,7 @@ bool ExtractPackage(HWND owner, const std::wstring &destination, const RunCallba
       WritePhaseMarks();
     }
   } marksWrittenAtTheEnd;
-  CleanupPatience patience;
+  Patience patience;
   patience.whileWaiting = callbacks.keepAnswering;
   StagingFolder staging(RandomNameSuffix, patience);
   for (std::size_t i = 0; i < streams.size(); ++i) {
@@ -63,15 +68,15 @@ bool ExtractPackage(HWND owner, const std::wstring &destination, const RunCallba
       callbacks.staged(kStagedPositions[i]);
   }
 
-  const ShellCopyResult copy = ShellCopyFolderContents(owner, staging.Path(), destination);
+  const ShellCopyResult copy = ShellCopyFiles(owner, staging.StagedFiles(), destination);
+  staging.ReleaseStagedFiles();
   MarkPhaseEnd("copied");
   if (!copy.completed)
     return false;
   // The shell can answer success for a copy that delivered nothing (a missing
   // drive, a parent that is a file, a folder it may not write to).
   for (std::size_t i = 0; i < streams.size(); ++i)
-    if (!FileMatches(Join(copy.target, kPayloadFiles[i].fileName), streams[i],
-                     callbacks.keepAnswering))
+    if (!FileMatches(Join(copy.target, kPayloadFiles[i].fileName), streams[i], patience))
       return false;
   MarkPhaseEnd("checked");
   return true;

@@ -1,6 +1,7 @@
 #include "package/PayloadDigest.h"
 
 #include "package/PayloadItem.h"
+#include "resources/Texts.h"
 #include "toolkit/Error.h"
 
 #include <cstring>
@@ -10,33 +11,27 @@ namespace {
 // CNG answers NTSTATUS codes, not Win32 errors.
 void Check(NTSTATUS status, const wchar_t *what) {
   if (status < 0)
-    throw toolkit::Error(std::wstring(L"The system's SHA-256 could not be used: ") + what);
+    throw toolkit::Error(texts::kSha256Unusable + std::wstring(what));
 }
 
 } // namespace
 
 Sha256::Sha256() {
-  Check(BCryptOpenAlgorithmProvider(&algorithm_, BCRYPT_SHA256_ALGORITHM, nullptr, 0),
+  Check(BCryptOpenAlgorithmProvider(algorithm_.Receive(), BCRYPT_SHA256_ALGORITHM, nullptr, 0),
         L"BCryptOpenAlgorithmProvider");
   // With no object buffer given, CNG keeps the hash object itself.
-  Check(BCryptCreateHash(algorithm_, &hash_, nullptr, 0, nullptr, 0, 0), L"BCryptCreateHash");
-}
-
-Sha256::~Sha256() {
-  if (hash_)
-    BCryptDestroyHash(hash_);
-  if (algorithm_)
-    BCryptCloseAlgorithmProvider(algorithm_, 0);
+  Check(BCryptCreateHash(algorithm_.Get(), hash_.Receive(), nullptr, 0, nullptr, 0, 0),
+        L"BCryptCreateHash");
 }
 
 void Sha256::Add(std::span<const std::byte> bytes) {
   auto *data = reinterpret_cast<PUCHAR>(const_cast<std::byte *>(bytes.data()));
-  Check(BCryptHashData(hash_, data, static_cast<ULONG>(bytes.size()), 0), L"BCryptHashData");
+  Check(BCryptHashData(hash_.Get(), data, static_cast<ULONG>(bytes.size()), 0), L"BCryptHashData");
 }
 
 Digest Sha256::Finish() {
   Digest digest{};
-  Check(BCryptFinishHash(hash_, reinterpret_cast<PUCHAR>(digest.data()), digest.size(), 0),
+  Check(BCryptFinishHash(hash_.Get(), reinterpret_cast<PUCHAR>(digest.data()), digest.size(), 0),
         L"BCryptFinishHash");
   return digest;
 }
@@ -51,4 +46,4 @@ Digest StoredDigest(std::size_t index) {
   return digest;
 }
 
-void RaiseDamagedPackage() { throw toolkit::Error(kDamagedPackageMessage); }
+void RaiseDamagedPackage() { throw toolkit::Error(texts::kDamagedPackage); }

@@ -3,13 +3,11 @@
 // on its way (a broken download, a failing USB stick) is never delivered.
 #pragma once
 
+#include "toolkit/Handle.h"
+
 #include <array>
 #include <cstddef>
 #include <span>
-
-#include <windows.h>
-
-#include <bcrypt.h>
 
 using Digest = std::array<std::byte, 32>;
 
@@ -17,16 +15,13 @@ using Digest = std::array<std::byte, 32>;
 class Sha256 {
 public:
   Sha256();
-  ~Sha256();
-  Sha256(const Sha256 &) = delete;
-  Sha256 &operator=(const Sha256 &) = delete;
 
   void Add(std::span<const std::byte> bytes);
   Digest Finish();
 
 private:
-  BCRYPT_ALG_HANDLE algorithm_ = nullptr;
-  BCRYPT_HASH_HANDLE hash_ = nullptr;
+  toolkit::AlgorithmHandle algorithm_;
+  toolkit::HashHandle hash_; // after the provider: destroyed before it is closed
 };
 
 // The digest the build stored for payload item `index` (in payload order).
@@ -35,6 +30,3 @@ Digest StoredDigest(std::size_t index);
 
 // Raised when an item does not match its digest: nothing can be delivered.
 [[noreturn]] void RaiseDamagedPackage();
-
-inline constexpr wchar_t kDamagedPackageMessage[] =
-    L"The package is damaged and cannot be extracted. Download it again.";

@@ -4,6 +4,7 @@
 #include "toolkit/Handle.h"
 
 #include <algorithm>
+#include <vector>
 
 std::optional<std::span<const std::byte>> RawResource(const wchar_t *name) {
   const HMODULE module = GetModuleHandleW(nullptr);
@@ -41,4 +42,20 @@ void SaveToFile(const PayloadStream &stream, const std::wstring &path,
     if (afterChunk)
       afterChunk(chunk);
   }
+}
+
+bool ReadInChunks(HANDLE file, std::size_t size, const ChunkRead &chunk) {
+  LARGE_INTEGER actual{};
+  if (!GetFileSizeEx(file, &actual) || static_cast<unsigned long long>(actual.QuadPart) != size)
+    return false;
+  std::vector<std::byte> buffer(std::min(kChunkBytes, size));
+  for (std::size_t offset = 0; offset < size;) {
+    const DWORD want = static_cast<DWORD>(std::min(kChunkBytes, size - offset));
+    DWORD got = 0;
+    if (!ReadFile(file, buffer.data(), want, &got, nullptr) || got != want ||
+        !chunk(std::span(buffer.data(), want)))
+      return false;
+    offset += want;
+  }
+  return true;
 }

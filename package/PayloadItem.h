@@ -41,6 +41,12 @@ using ChunkWritten = std::function<void(std::span<const std::byte> chunk)>;
 void SaveToFile(const PayloadStream &stream, const std::wstring &path,
                 const ChunkWritten &afterChunk = {});
 
+// Reads an open file from its start, a chunk at a time, handing each chunk
+// to `chunk`, which answers whether to go on. False when the file is not
+// `size` bytes long, a read fails or `chunk` stops it.
+using ChunkRead = std::function<bool(std::span<const std::byte> chunk)>;
+bool ReadInChunks(HANDLE file, std::size_t size, const ChunkRead &chunk);
+
 // The package's items in the order they are always handled, each with the
 // name it is saved under (appended to a folder path as it stands).
 struct PayloadFile {

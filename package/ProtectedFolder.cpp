@@ -23,11 +23,6 @@
 
 namespace {
 
-struct LocalMemory {
-  void *memory = nullptr;
-  ~LocalMemory() { LocalFree(memory); }
-};
-
 std::wstring CurrentUserSid() {
   const toolkit::FileHandle token([] {
     HANDLE opened = INVALID_HANDLE_VALUE;
@@ -40,11 +35,10 @@ std::wstring CurrentUserSid() {
   DWORD size = 0;
   if (!GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &size))
     return L"";
-  LocalMemory text;
-  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER *>(buffer)->User.Sid,
-                              reinterpret_cast<LPWSTR *>(&text.memory)))
+  toolkit::LocalMemory<LPWSTR> text;
+  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER *>(buffer)->User.Sid, text.Receive()))
     return L"";
-  return static_cast<const wchar_t *>(text.memory);
+  return text.Get();
 }
 
 } // namespace
@@ -60,9 +54,9 @@ std::wstring ProtectedFolderSddl() {
 }
 
 toolkit::FileHandle CreateProtectedFolder(const std::wstring &path) {
-  LocalMemory descriptor;
+  toolkit::LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-          ProtectedFolderSddl().c_str(), SDDL_REVISION_1, &descriptor.memory, nullptr))
+          ProtectedFolderSddl().c_str(), SDDL_REVISION_1, descriptor.Receive(), nullptr))
     return {};
   UNICODE_STRING ntPath{};
   if (!RtlDosPathNameToNtPathName_U(path.c_str(), &ntPath, nullptr, nullptr)) {
@@ -70,8 +64,7 @@ toolkit::FileHandle CreateProtectedFolder(const std::wstring &path) {
     return {};
   }
   OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &ntPath, OBJ_CASE_INSENSITIVE, nullptr,
-                             descriptor.memory);
+  InitializeObjectAttributes(&attributes, &ntPath, OBJ_CASE_INSENSITIVE, nullptr, descriptor.Get());
   IO_STATUS_BLOCK io{};
   HANDLE folder = INVALID_HANDLE_VALUE;
   // FILE_CREATE: only a new folder, never whatever already lies there. No

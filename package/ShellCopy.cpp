@@ -16,6 +16,18 @@ struct PathList {
   }
 };
 
+// A shell path list of several entries: each ends with a zero, the list
+// with one more.
+std::wstring PathListOf(const std::vector<std::wstring> &paths) {
+  std::wstring list;
+  for (const std::wstring &path : paths) {
+    list += path;
+    list += L'\0';
+  }
+  list += L'\0';
+  return list;
+}
+
 std::wstring Qualified(const std::wstring &destination) {
   wchar_t qualified[MAX_PATH + 1] = {};
   // Some shells answer TRUE and leave the buffer as it was: an empty target
@@ -27,16 +39,18 @@ std::wstring Qualified(const std::wstring &destination) {
 
 } // namespace
 
-ShellCopyResult ShellCopyFolderContents(HWND owner, const std::wstring &sourceFolder,
-                                        const std::wstring &destination) {
-  const PathList from(sourceFolder + L"\\*.*");
+ShellCopyResult ShellCopyFiles(HWND owner, const std::vector<std::wstring> &files,
+                               const std::wstring &destination) {
+  // The files by name, not the folder's contents: whatever else comes into
+  // the folder (where its access list is no defence) is never delivered.
+  const std::wstring from = PathListOf(files);
   std::wstring target = Qualified(destination);
   const PathList to(target);
 
   SHFILEOPSTRUCTW operation{};
   operation.hwnd = owner;
   operation.wFunc = FO_COPY;
-  operation.pFrom = from.chars;
+  operation.pFrom = from.c_str();
   operation.pTo = to.chars;
   // The shell shows its progress, asks before creating the folder and
   // before replacing files, reports its errors, and lets the user cancel.

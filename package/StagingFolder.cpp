@@ -1,9 +1,11 @@
 #include "package/StagingFolder.h"
 
 #include "package/ProtectedFolder.h"
+#include "resources/Texts.h"
 #include "toolkit/Error.h"
 
 #include <ntsecapi.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -14,7 +16,6 @@ namespace {
 bool Gone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 constexpr wchar_t kStagingPrefix[] = L"VELNORIX";
-constexpr wchar_t kSourceWildcard[] = L"\\*.*";
 constexpr int kNameAttempts = 100;
 
 std::wstring TemporaryPath() {
@@ -44,7 +45,7 @@ std::wstring RandomNameSuffix() {
   // ahead of the run.
   unsigned char bytes[8] = {};
   if (!RtlGenRandom(bytes, sizeof bytes))
-    throw toolkit::Error(L"The system gave no random numbers for a folder name");
+    throw toolkit::Error(texts::kNoRandomNumbers);
   std::wstring text;
   for (const unsigned char byte : bytes) {
     text.push_back(L"0123456789ABCDEF"[byte >> 4]);
@@ -54,16 +55,15 @@ std::wstring RandomNameSuffix() {
 }
 
 void RaiseTemporaryFolderError(const std::wstring &detail) {
-  throw toolkit::Error(L"The temporary folder cannot be used: " + detail);
+  throw toolkit::Error(texts::kTemporaryFolderUnusable + detail);
 }
 
 std::size_t StagingFolder::MaxPathLength() {
-  // MAX_PATH - 1 characters for a path; the source list also needs its
-  // second terminating zero in a buffer of MAX_PATH + 1.
-  return MAX_PATH - 1 - std::max(std::wcslen(kSourceWildcard), LongestFileName());
+  // MAX_PATH - 1 characters for a path and its terminating zero.
+  return MAX_PATH - 1 - LongestFileName();
 }
 
-StagingFolder::StagingFolder(const NameSuffixSource &suffixes, CleanupPatience patience)
+StagingFolder::StagingFolder(const NameSuffixSource &suffixes, Patience patience)
     : patience_(std::move(patience)) {
   const std::wstring temporary = TemporaryPath();
   for (int attempt = 1;; ++attempt) {
@@ -82,32 +82,58 @@ StagingFolder::StagingFolder(const NameSuffixSource &suffixes, CleanupPatience p
   }
 }
 
-void StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName,
-                          const ChunkWritten &afterChunk) {
+HANDLE StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName,
+                            const ChunkWritten &afterChunk) {
   std::wstring file = path_ + fileName;
   // Recorded before the save, so that a partly written file is removed too.
   staged_.push_back(file);
   SaveToFile(stream, file, afterChunk);
+  // Read access, so that the handle's sharing counts: an open for reading
+  // alone may still be made, and the shell's copy makes one. A scanner that
+  // opened the new file a moment ago is waited for, as by the clean-up.
+  const auto keep = [&] {
+    return CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  };
+  toolkit::FileHandle kept(keep());
+  for (int attempt = 1;
+       !kept && GetLastError() == ERROR_SHARING_VIOLATION && attempt < patience_.attempts;
+       ++attempt) {
+    Sleep(patience_.pauseMilliseconds);
+    if (patience_.whileWaiting)
+      patience_.whileWaiting();
+    kept.Reset(keep());
+  }
+  if (!kept)
+    toolkit::RaiseFileCreateError(file);
+  return kept_.emplace_back(std::move(kept)).Get();
 }
 
 StagingFolder::~StagingFolder() {
+  // The files cannot go while they are kept open.
+  ReleaseStagedFiles();
+  // Everything by path happens while the folder is held, so that nobody can
+  // have swapped it for a link to somewhere else by then. It is let go only
+  // once it is empty, to be removed at once, or when the waiting is over.
   for (int attempt = 1;; ++attempt) {
-    // The files go while the folder is still held, so that nobody can have
-    // swapped it for a link to somewhere else by then.
-    if (DeleteStagedFiles()) {
-      held_.Reset();
-      if (RemoveFolder())
-        return;
+    if (DeleteStagedFiles() && HeldFolderIsEmpty()) {
+      LetGoAndRemove();
+      return;
     }
     if (attempt >= patience_.attempts)
       break;
     Sleep(patience_.pauseMilliseconds);
     KeepAnsweringWhileWaiting();
   }
-  // The process is elevated, as delayed removal requires. Left behind, the
-  // folder would stay in the user's %TEMP% with a list the user cannot change.
-  // Scheduled while the folder is still held, so that it names this folder.
-  ScheduleRemovalAtRestart();
+  // Staged files that will not go are removed at the next restart, and the
+  // folder after them (the process is elevated, as that requires): left
+  // behind, they would stay in the user's %TEMP% where the user cannot
+  // change them. A folder that holds none of them (only a file deleted but
+  // still open elsewhere) is left alone: it is harmless once empty, and its
+  // name alone, once empty, any program of the user could delete and put a
+  // link at, which the removal at restart would follow as SYSTEM.
+  if (!staged_.empty())
+    ScheduleRemovalAtRestart();
   held_.Reset();
 }
 
@@ -133,9 +159,20 @@ bool StagingFolder::DeleteStagedFiles() {
   return staged_.empty();
 }
 
-bool StagingFolder::RemoveFolder() const {
+bool StagingFolder::HeldFolderIsEmpty() const {
+  // A file deleted while another program still has it open stays listed
+  // until it is closed, and keeps the folder from being removed.
+  return PathIsDirectoryEmptyW(path_.c_str());
+}
+
+void StagingFolder::LetGoAndRemove() {
+  // Cleared while held: a read-only folder cannot be removed.
   SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-  return RemoveDirectoryW(path_.c_str()) || Gone(GetLastError());
+  held_.Reset();
+  // From here the name may be another program's: RemoveDirectoryW removes a
+  // link put there, never what it points to. Whatever else came into the
+  // folder keeps it, and is not ours.
+  RemoveDirectoryW(path_.c_str());
 }
 
 void StagingFolder::ScheduleRemovalAtRestart() const {

@@ -4,6 +4,7 @@
 // error alike.
 #pragma once
 
+#include "package/Patience.h"
 #include "package/PayloadItem.h"
 #include "toolkit/Handle.h"
 
@@ -16,15 +17,6 @@
 using NameSuffixSource = std::function<std::wstring()>;
 std::wstring RandomNameSuffix();
 
-// How long removal waits for what something else holds open: a virus
-// scanner or the indexer often opens a file for a moment just after it was
-// written. What still remains then is removed at the next restart.
-struct CleanupPatience {
-  int attempts = 20;
-  DWORD pauseMilliseconds = 100;      // two seconds in all
-  std::function<void()> whileWaiting; // between attempts, e.g. to keep the window answering
-};
-
 class StagingFolder {
 public:
   // Creates a new folder whose name begins with "VELNORIX", protected from
@@ -32,31 +24,44 @@ public:
   // error before anything is written when the temporary path cannot be used
   // or no such folder can be made.
   explicit StagingFolder(const NameSuffixSource &suffixes = RandomNameSuffix,
-                         CleanupPatience patience = {});
+                         Patience patience = {});
   ~StagingFolder();
   StagingFolder(const StagingFolder &) = delete;
   StagingFolder &operator=(const StagingFolder &) = delete;
 
   const std::wstring &Path() const { return path_; }
-  // Saves the stream under the folder; the file is removed with the folder.
-  void Stage(const PayloadStream &stream, const wchar_t *fileName,
-             const ChunkWritten &afterChunk = {});
+  // Saves the stream under the folder, then keeps the file open, for
+  // reading, with a handle that lets others read it and nothing else: from
+  // then on nobody can write to it, rename it or delete it, on any file
+  // system, access lists or none, until ReleaseStagedFiles(). Answers that
+  // handle, at the file's start, so that the caller can check the very bytes
+  // the shell will copy. Raises the file-creation error when the file stays
+  // open elsewhere for writing or deleting. The file is removed with the
+  // folder.
+  HANDLE Stage(const PayloadStream &stream, const wchar_t *fileName,
+               const ChunkWritten &afterChunk = {});
+  // Every file staged, in the order staged.
+  const std::vector<std::wstring> &StagedFiles() const { return staged_; }
+  // Closes the handles Stage() keeps, once the shell's copy has returned.
+  void ReleaseStagedFiles() { kept_.clear(); }
 
-  // The longest staging folder path: its wildcard source list ("\*.*") and
-  // each staged file path must still fit the shell's MAX_PATH buffers.
+  // The longest staging folder path: each staged file path must still fit
+  // the shell's MAX_PATH buffers.
   static std::size_t MaxPathLength();
 
 private:
   // True once every staged file is gone; files that are gone are forgotten.
   bool DeleteStagedFiles();
-  bool RemoveFolder() const;
+  bool HeldFolderIsEmpty() const;
+  void LetGoAndRemove();
   void ScheduleRemovalAtRestart() const;
   void KeepAnsweringWhileWaiting() const noexcept;
 
-  CleanupPatience patience_;
+  Patience patience_; // for removal; what remains then is left to the next restart
   std::wstring path_;
   toolkit::FileHandle held_; // keeps the folder itself from being swapped
   std::vector<std::wstring> staged_;
+  std::vector<toolkit::FileHandle> kept_; // keeps the staged files as they were checked
 };
 
 // The temporary-folder error: the folder, or the system's text when there is none.

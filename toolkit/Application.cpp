@@ -1,5 +1,6 @@
 #include "toolkit/Application.h"
 
+#include "resources/Texts.h"
 #include "toolkit/Error.h"
 #include "toolkit/Form.h"
 #include "toolkit/MessageBox.h"
@@ -168,7 +169,7 @@ void Application::HandleException() noexcept {
     } catch (const std::exception &error) {
       ShowError(Widen(error.what()));
     } catch (...) {
-      ShowError(L"Unexpected error");
+      ShowError(texts::kUnexpectedError);
     }
   } catch (...) {
     // Showing the error failed too (out of memory): nothing is left to tell

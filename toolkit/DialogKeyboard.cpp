@@ -128,7 +128,9 @@ void ShowKeyboardCues(HWND form) {
 bool HandleKeyDown(HWND form, HWND focus, const MSG &msg) {
   switch (msg.wParam) {
   case VK_TAB:
-    // Ctrl+Tab is the agreement box's own: a tab character.
+    // Only a plain or shifted Tab moves the focus; Alt+Tab is the system's.
+    // Ctrl+Tab moves nothing, and types nothing either: standard layouts
+    // give it no character, so it does nothing in the agreement box.
     if (Pressed(VK_CONTROL) || Pressed(VK_MENU))
       return false;
     ShowKeyboardCues(form);

@@ -1,15 +1,10 @@
 #include "toolkit/Error.h"
 
+#include "resources/Texts.h"
+
 namespace toolkit {
 
 namespace {
-
-// The toolkit's own message table. Kept as UTF-16 so that it reads the same
-// whatever the user's code page.
-constexpr wchar_t kResourceNotFound[] = L"%s リソースが見つかりません";
-constexpr wchar_t kFileCreatePrefix[] = L"ファイル \"";
-constexpr wchar_t kFileCreateSuffix[] = L"\" を作成できません。";
-constexpr wchar_t kStreamWriteError[] = L"ストリームへの書き込みエラー";
 
 std::wstring Format(const wchar_t *pattern, const std::wstring &argument) {
   std::wstring text = pattern;
@@ -40,13 +35,13 @@ std::wstring SystemErrorText(DWORD code) {
 
 void RaiseFileCreateError(const std::wstring &path) {
   const DWORD code = GetLastError();
-  throw Error(kFileCreatePrefix + path + kFileCreateSuffix + SystemErrorText(code));
+  throw Error(texts::kFileCreatePrefix + path + texts::kFileCreateSuffix + SystemErrorText(code));
 }
 
 void RaiseResourceNotFound(const std::wstring &name) {
-  throw Error(Format(kResourceNotFound, name));
+  throw Error(Format(texts::kResourceNotFound, name));
 }
 
-void RaiseStreamWriteError() { throw Error(kStreamWriteError); }
+void RaiseStreamWriteError() { throw Error(texts::kStreamWriteError); }
 
 } // namespace toolkit

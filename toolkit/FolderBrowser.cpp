@@ -1,17 +1,12 @@
 #include "toolkit/FolderBrowser.h"
 
-#include <objbase.h>
+#include "toolkit/Handle.h"
+
 #include <shlobj.h>
 
 namespace toolkit {
 
 namespace {
-
-// The browser's item identifier, freed with CoTaskMemFree whatever happens.
-struct ItemIdList {
-  PIDLIST_ABSOLUTE items;
-  ~ItemIdList() { CoTaskMemFree(items); }
-};
 
 int CALLBACK SelectInitialFolder(HWND dialog, UINT message, LPARAM, LPARAM initial) {
   // Its answer does not matter: a folder that is not there opens the tree as it is.
@@ -32,8 +27,8 @@ std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring &init
   info.ulFlags = BIF_RETURNONLYFSDIRS;
   info.lpfn = SelectInitialFolder;
   info.lParam = reinterpret_cast<LPARAM>(start.c_str());
-  const ItemIdList chosen{SHBrowseForFolderW(&info)};
-  if (!chosen.items || !SHGetPathFromIDListW(chosen.items, path))
+  const ItemIdList chosen(SHBrowseForFolderW(&info));
+  if (!chosen || !SHGetPathFromIDListW(chosen.Get(), path))
     return std::nullopt;
   return std::wstring(path);
 }

@@ -3,6 +3,10 @@
 
 #include <windows.h>
 
+#include <bcrypt.h>
+#include <objbase.h>
+#include <shtypes.h>
+
 #include <utility>
 
 namespace toolkit {
@@ -32,6 +36,12 @@ public:
       Traits::Close(handle_);
     handle_ = handle;
   }
+  // For a call that hands its new handle back through a pointer: what was
+  // held is released first, and what the call writes is owned from then on.
+  Type *Receive() {
+    Reset();
+    return &handle_;
+  }
 
 private:
   Type handle_ = Traits::Invalid();
@@ -59,11 +69,42 @@ struct WindowTraits {
   static void Close(Type h) { DestroyWindow(h); }
 };
 
+// Memory the system allocated for the caller with LocalAlloc (texts, security
+// descriptors), of whatever pointer type the call answers.
+template <typename T> struct LocalMemoryTraits {
+  using Type = T;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { LocalFree(h); }
+};
+// An item identifier the shell allocated with the task allocator.
+struct ItemIdListTraits {
+  using Type = PIDLIST_ABSOLUTE;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { CoTaskMemFree(h); }
+};
+// CNG's algorithm providers and hash objects. A hash made from a provider
+// must be destroyed before the provider is closed: declare its owner after
+// the provider's.
+struct AlgorithmTraits {
+  using Type = BCRYPT_ALG_HANDLE;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct HashTraits {
+  using Type = BCRYPT_HASH_HANDLE;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type h) { BCryptDestroyHash(h); }
+};
+
 using FileHandle = UniqueHandle<FileTraits>;
 using FontHandle = UniqueHandle<GdiTraits<HFONT>>;
 using BrushHandle = UniqueHandle<GdiTraits<HBRUSH>>;
 using BitmapHandle = UniqueHandle<GdiTraits<HBITMAP>>;
 using WindowHandle = UniqueHandle<WindowTraits>;
+template <typename T> using LocalMemory = UniqueHandle<LocalMemoryTraits<T>>;
+using ItemIdList = UniqueHandle<ItemIdListTraits>;
+using AlgorithmHandle = UniqueHandle<AlgorithmTraits>;
+using HashHandle = UniqueHandle<HashTraits>;
 
 // A memory device context compatible with another (the screen by default);
 // what is selected into it stays the caller's and is not deleted with it.

@@ -14,7 +14,3 @@ enum class DestinationVerdict {
 inline constexpr std::size_t kMaxDestinationLength = 259;
 
 DestinationVerdict CheckDestination(std::wstring_view text);
-
-inline constexpr wchar_t kForbiddenCharacterMessage[] =
-    L"A file name cannot contain any of the following characters:\r\n    \\ / : * ? \" < > |";
-inline constexpr wchar_t kTooLongMessage[] = L"A folder path cannot be longer than 259 characters.";

@@ -1,6 +1,7 @@
 #include "wizard/Tmainform.h"
 
 #include "package/ExtractionRun.h"
+#include "resources/Texts.h"
 #include "toolkit/Application.h"
 #include "toolkit/FolderBrowser.h"
 #include "toolkit/MessageBox.h"
@@ -8,31 +9,14 @@
 
 namespace {
 
-constexpr wchar_t kCaption[] = L"ORVEN VELNORIX Serial Emulation Driver Ver.4.10a";
-
 struct HeaderTexts {
   const wchar_t *title;
   const wchar_t *subtitle;
 };
-constexpr HeaderTexts kAgreementHeader{L"License Agreement",
-                                       L"Please read the following license agreement carefully."};
-constexpr HeaderTexts kDestinationHeader{L"Location to Save Files",
-                                         L"Where would you like to save your files?"};
-constexpr HeaderTexts kProgressHeader{L"Extracting Files",
-                                      L"The contents of this package are being extracted."};
+constexpr HeaderTexts kAgreementHeader{texts::kAgreementTitle, texts::kAgreementSubtitle};
+constexpr HeaderTexts kDestinationHeader{texts::kDestinationTitle, texts::kDestinationSubtitle};
+constexpr HeaderTexts kProgressHeader{texts::kProgressTitle, texts::kProgressSubtitle};
 constexpr HeaderTexts kFinishHeader{L"", L""};
-
-struct FinishTexts {
-  const wchar_t *lines[4];
-};
-constexpr FinishTexts kCompleted{{L"The extraction was completed.",
-                                  L"The Wizard has finished extracting ORVEN VELNORIX",
-                                  L"Serial Emulation Driver Ver.4.10a Installer to your ",
-                                  L"computer.  To exit the wizard, click Finish."}};
-constexpr FinishTexts kCanceled{{L"The extraction was canceled.",
-                                 L"The Wizard has canceled extracting ORVEN VELNORIX",
-                                 L"Serial Emulation Driver Ver.4.10a Installer to your ",
-                                 L"computer.  To exit the wizard, click Finish."}};
 
 // The folder of the running program, with its trailing backslash.
 std::wstring ProgramFolder() {
@@ -78,7 +62,7 @@ std::wstring TMainForm::AgreementText() {
   return lines;
 }
 
-TMainForm::TMainForm() : Form(kCaption, 497, 360, formFont.Get()) {
+TMainForm::TMainForm() : Form(texts::kWizardCaption, 497, 360, formFont.Get()) {
   TitleLabel1.SetFont(titleFont.Get());
   Label01.SetFont(headlineFont.Get());
 
@@ -133,7 +117,7 @@ void TMainForm::NextButtonClick() {
     FinishPanel.BringToFront();
     FinishPanel.SetVisible(true);
     BackButton.SetVisible(false);
-    NextButton.SetText(L"&Finish");
+    NextButton.SetText(texts::kFinish);
     NextButton.SetEnabled(true);
     CancelButton.SetEnabled(false);
   } else if (FinishPanel.Visible()) {
@@ -171,11 +155,11 @@ bool TMainForm::DestinationAccepted() {
   case DestinationVerdict::Accepted:
     return true;
   case DestinationVerdict::ForbiddenCharacter:
-    toolkit::ShowMessageBox(Handle(), kForbiddenCharacterMessage, L"Information",
+    toolkit::ShowMessageBox(Handle(), texts::kForbiddenCharacter, texts::kInformationCaption,
                             toolkit::MessageIcon::Information);
     return false;
   case DestinationVerdict::TooLong:
-    toolkit::ShowMessageBox(Handle(), kTooLongMessage, L"Information",
+    toolkit::ShowMessageBox(Handle(), texts::kTooLong, texts::kInformationCaption,
                             toolkit::MessageIcon::Information);
     return false;
   }
@@ -201,8 +185,9 @@ void TMainForm::RunExtraction() {
 }
 
 void TMainForm::ShowFinishTexts(bool completed) {
-  const FinishTexts &texts = completed ? kCompleted : kCanceled;
+  const auto &lines = completed ? texts::kCompletedLines : texts::kCanceledLines;
   toolkit::Label *labels[] = {&Label01, &Label02, &Label03, &Label04};
-  for (int i = 0; i < 4; ++i)
-    labels[i]->SetText(texts.lines[i]);
+  static_assert(std::size(texts::kCompletedLines) == 4 && std::size(texts::kCanceledLines) == 4);
+  for (std::size_t i = 0; i < std::size(labels); ++i)
+    labels[i]->SetText(lines[i]);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "resources/ResourceIds.h"
+#include "resources/Texts.h"
 #include "toolkit/Bevel.h"
 #include "toolkit/Button.h"
 #include "toolkit/Edit.h"
@@ -53,21 +54,21 @@ public:
   //  kind                 name          parent        left  top  width height  text, picture or state
   toolkit::Panel       TopPanel     {*this,        {  0,   0,  497,  59}, Initially::Shown, White};
   toolkit::Picture     TopImage     {TopPanel,     {  0,   0,  497,  59}, IDB_HEADER};
-  toolkit::Label       TitleLabel1  {TopPanel,     { 16,   8, Auto, Auto}, L"License Agreement"};
-  toolkit::Label       TitleLabel2  {TopPanel,     { 32,  32, Auto, Auto}, L"Please read the following license agreement carefully."};
+  toolkit::Label       TitleLabel1  {TopPanel,     { 16,   8, Auto, Auto}, texts::kAgreementTitle};
+  toolkit::Label       TitleLabel2  {TopPanel,     { 32,  32, Auto, Auto}, texts::kAgreementSubtitle};
   toolkit::Bevel       Bevel1       {*this,        {  0,  59,  497,   2}};
   toolkit::Panel       EulaPanel    {*this,        {  0,  61,  497, 252}, Initially::Shown};
   toolkit::Memo        Memo         {EulaPanel,    { 23,  13,  455, 176}, AgreementText()};
-  toolkit::RadioButton RadioButton1 {EulaPanel,    { 23, 204,  457,  17}, L"I &accept the terms in the license agreement"};
-  toolkit::RadioButton RadioButton2 {EulaPanel,    { 23, 224,  457,  17}, L"I &do not accept the terms in the license agreement", Initially::Checked};
+  toolkit::RadioButton RadioButton1 {EulaPanel,    { 23, 204,  457,  17}, texts::kAccept};
+  toolkit::RadioButton RadioButton2 {EulaPanel,    { 23, 224,  457,  17}, texts::kDecline, Initially::Checked};
   toolkit::Panel       PathPanel    {*this,        {  0,  61,  497, 252}, Initially::Hidden};
-  toolkit::Label       PathLabel1   {PathPanel,    { 40,  16, Auto, Auto}, L"Please enter the folder where you want these files saved.  If the folder does not "};
-  toolkit::Label       PathLabel2   {PathPanel,    { 40,  32, Auto, Auto}, L"exist, it will be created for you.  To continue, click Next."};
-  toolkit::Label       PathLabel3   {PathPanel,    { 40,  64, Auto, Auto}, L"Save files in folder:"};
+  toolkit::Label       PathLabel1   {PathPanel,    { 40,  16, Auto, Auto}, texts::kDestinationLine1};
+  toolkit::Label       PathLabel2   {PathPanel,    { 40,  32, Auto, Auto}, texts::kDestinationLine2};
+  toolkit::Label       PathLabel3   {PathPanel,    { 40,  64, Auto, Auto}, texts::kSaveInFolder};
   toolkit::Edit        PathEdit     {PathPanel,    { 40,  80,  409,  21}, L""};
-  toolkit::Button      ChangeButton {PathPanel,    {376, 104,   73,  23}, L"&Change..."};
+  toolkit::Button      ChangeButton {PathPanel,    {376, 104,   73,  23}, texts::kChange};
   toolkit::Panel       ProgPanel    {*this,        {  0,  61,  497, 252}, Initially::Hidden};
-  toolkit::Label       Label1       {ProgPanel,    { 40,  80, Auto, Auto}, L"Extracting..."};
+  toolkit::Label       Label1       {ProgPanel,    { 40,  80, Auto, Auto}, texts::kExtracting};
   toolkit::ProgressBar ProgressBar  {ProgPanel,    { 40,  99,  409,  22}, 0, 1000};
   toolkit::Panel       FinishPanel  {*this,        {  0,   0,  497, 314}, Initially::Hidden, White};
   toolkit::Picture     Image2       {FinishPanel,  {  0,   0,  497, 314}, IDB_FINISH_BACKGROUND};
@@ -77,9 +78,9 @@ public:
   toolkit::Label       Label03      {FinishPanel,  {184,  84, Auto, Auto}, L""};
   toolkit::Label       Label04      {FinishPanel,  {184, 103, Auto, Auto}, L""};
   toolkit::Bevel       Bevel2       {*this,        {  0, 314,  497,   2}};
-  toolkit::Button      BackButton   {*this,        {250, 327,   75,  23}, L"< &Back", Initially::Disabled};
-  toolkit::Button      NextButton   {*this,        {325, 327,   75,  23}, L"&Next >", Initially::Disabled};
-  toolkit::Button      CancelButton {*this,        {412, 327,   75,  23}, L"Cancel"};
+  toolkit::Button      BackButton   {*this,        {250, 327,   75,  23}, texts::kBack, Initially::Disabled};
+  toolkit::Button      NextButton   {*this,        {325, 327,   75,  23}, texts::kNext, Initially::Disabled};
+  toolkit::Button      CancelButton {*this,        {412, 327,   75,  23}, texts::kCancel};
   // clang-format on
 
 private:

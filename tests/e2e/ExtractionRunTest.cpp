@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -94,6 +95,68 @@ TEST_F(ExtractionRun, CloseBoxDuringStagingStillDeliversAndEndsTheProgram) {
   ExpectPackageIn(target.Path());
   EXPECT_EQ(StagingFoldersInTemp(), stagingBefore);
 }
+
+// Another program opening a delivered file while the run checks it, as the
+// indexer, a scanner or a cloud client does with a file just written, often
+// for writing. Only a holder that lets nobody read it is waited for.
+struct Holder {
+  const char *name;
+  DWORD access; // 0: nobody holds the file
+  DWORD sharing;
+  bool releasedAfterAFewWaits; // else held until the run has ended
+  bool completed;
+};
+
+class HeldDeliveredFile : public ExtractionRun, public testing::WithParamInterface<Holder> {};
+
+TEST_P(HeldDeliveredFile, CountsAsDeliveredUnlessNobodyMayReadItForLong) {
+  constexpr int kYesToAll = 12807;
+  for (const wchar_t *file : kFiles)
+    WriteFileBytes(target / file, "the user's own copy");
+  StartRun(target.Path());
+  // Between the shell's questions one file is delivered and the others wait.
+  HWND question = wizard.WaitForDialog(L"Confirm file overwrite");
+  ASSERT_TRUE(question);
+  wizard.Click(GetDlgItem(question, IDYES));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(question); }));
+  question = wizard.WaitForDialog(L"Confirm file overwrite");
+  ASSERT_TRUE(question);
+  std::wstring delivered;
+  for (const wchar_t *file : kFiles)
+    if (ReadFileBytes(target / file) != "the user's own copy")
+      delivered = target / file;
+  ASSERT_FALSE(delivered.empty());
+  HANDLE holder = INVALID_HANDLE_VALUE;
+  if (GetParam().access) {
+    holder = CreateFileW(delivered.c_str(), GetParam().access, GetParam().sharing, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  }
+  wizard.Click(GetDlgItem(question, kYesToAll));
+
+  if (GetParam().releasedAfterAFewWaits) {
+    Sleep(300); // three of the run's pauses
+    EXPECT_FALSE(OnFinishPage()) << "the run waits for the file";
+    CloseHandle(std::exchange(holder, INVALID_HANDLE_VALUE));
+  }
+  ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(); }));
+  if (holder != INVALID_HANDLE_VALUE)
+    CloseHandle(holder);
+  ExpectFinishTexts(GetParam().completed ? kCompletedTexts : kCanceledTexts);
+  ExpectPackageIn(target.Path()); // as the shell delivered it, whatever the check said
+  EXPECT_EQ(StagingFoldersInTemp(), stagingBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Holders, HeldDeliveredFile,
+    testing::Values(Holder{"Nobody", 0, 0, false, true},
+                    Holder{"Reader", GENERIC_READ, FILE_SHARE_READ, false, true},
+                    Holder{"WriterLettingOthersRead", GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false, true},
+                    Holder{"WriterLettingNobodyReadReleasedAfterAFewWaits", GENERIC_WRITE, 0, true,
+                           true},
+                    Holder{"WriterLettingNobodyReadNeverReleased", GENERIC_WRITE, 0, false, false}),
+    [](const auto &info) { return info.param.name; });
 
 TEST_F(ExtractionRun, DestinationUnderAFileEndsCanceledWithNothingClaimed) {
   WriteFileBytes(target / L"a file", "in the way");

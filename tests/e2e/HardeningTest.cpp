@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
-const wchar_t *const kFiles[] = {L"ReadMe_E.txt", L"VELNORIX410aE.exe",
-                                 L"VELNORIX_User'sManual.pdf"};
+// In the package's order, in which the shell is given them to copy.
+const wchar_t *const kFiles[] = {L"VELNORIX410aE.exe", L"VELNORIX_User'sManual.pdf",
+                                 L"ReadMe_E.txt"};
 
 // Names of DLLs the program imports, imm32 (which user32 pulls in), and what
 // the system's DLLs load by bare name. Left out: those Wine 8 has no DLL of
@@ -184,7 +187,7 @@ TEST_F(Hardening, DestinationOnAMissingDriveEndsCanceled) {
   EXPECT_EQ(StagingFoldersInTemp(), stagingBefore);
 }
 
-// The shell asks once per file, in alphabetical order.
+// The shell asks once per file, in the order it is given them.
 struct Answers {
   const char *name;
   std::vector<int> buttons;   // clicked in turn on the overwrite questions
@@ -232,6 +235,46 @@ INSTANTIATE_TEST_SUITE_P(
                     Answers{"YesCancel", {kYes, kCancel}, {true, false, false}, false},
                     Answers{"NoNoNo", {kNo, kNo, kNo}, {false, false, false}, false}),
     [](const auto &info) { return info.param.name; });
+
+// Where the staging folder's access list is no defence (FAT32 or exFAT, and
+// Wine, which ignores it), the files checked are still the files copied.
+TEST_F(Hardening, StagedFilesCannotBeChangedAndNothingAddedIsCopiedWhileTheShellAsks) {
+  for (const wchar_t *file : kFiles)
+    WriteFileBytes(target / file, "old");
+  Wizard wizard(downloads.Path());
+  StartRun(wizard, target.Path());
+  const HWND question = wizard.WaitForDialog(L"Confirm file overwrite");
+  ASSERT_TRUE(question);
+  std::vector<std::wstring> staging;
+  for (const std::wstring &name : StagingFoldersInTemp())
+    if (std::find(stagingBefore.begin(), stagingBefore.end(), name) == stagingBefore.end())
+      staging.push_back(TempPath() + name);
+  ASSERT_EQ(staging.size(), 1u);
+  for (const wchar_t *file : kFiles) {
+    const std::wstring staged = staging[0] + L"\\" + file;
+    const HANDLE writer = CreateFileW(staged.c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << testing::PrintToString(std::wstring(file));
+    if (writer != INVALID_HANDLE_VALUE)
+      CloseHandle(writer);
+    EXPECT_FALSE(MoveFileW(staged.c_str(), (staged + L".moved").c_str()));
+    EXPECT_FALSE(DeleteFileW(staged.c_str()));
+  }
+  WriteFileBytes(staging[0] + L"\\planted.dll", "not the package's");
+  wizard.Click(GetDlgItem(question, kYesToAll));
+
+  ASSERT_TRUE(WaitUntil([&] { return wizard.Button(L"&Finish") != nullptr; }));
+  EXPECT_TRUE(Completed(wizard));
+  for (const wchar_t *file : kFiles)
+    EXPECT_EQ(ReadFileBytes(target / file), ReadFileBytes(options.payload + L"\\" + file));
+  EXPECT_FALSE(Exists(target / L"planted.dll"));
+  // What is not the run's keeps its folder, which the run leaves.
+  RemoveTree(staging[0]);
+  EXPECT_EQ(StagingFoldersInTemp(), stagingBefore);
+  wizard.Click(wizard.Button(L"&Finish"));
+  EXPECT_EQ(wizard.WaitForExit(), 0);
+}
 
 TEST_F(Hardening, CloseBoxWhileTheShellAsksDoesNotCutTheRunShort) {
   for (const wchar_t *file : kFiles)

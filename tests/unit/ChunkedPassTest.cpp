@@ -44,7 +44,7 @@ TEST(ChunkedPass, TheDeliveryCheckComparesInChunksAndFindsAChangeInTheLastOne) {
   const PayloadStream stream = PayloadStream::Open(L"LARGE");
   SaveToFile(stream, folder / L"large");
   int calls = 0;
-  EXPECT_TRUE(FileMatches(folder / L"large", stream, [&] { ++calls; }));
+  EXPECT_TRUE(FileMatches(folder / L"large", stream, Patience{1, 0, [&] { ++calls; }}));
   EXPECT_EQ(calls, 3);
 
   std::string changed = ReadFileBytes(folder / L"large");

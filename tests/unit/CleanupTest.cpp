@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
@@ -39,63 +41,81 @@ void RestorePendingRemovals(const std::wstring &value) {
 // A staged file opened by "another program": one that does not share
 // deletion (the file cannot be deleted), or one that does, as virus
 // scanners do (it is deleted, but stays until closed and keeps the folder).
-HANDLE Hold(const std::wstring &file, DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE) {
+HANDLE Hold(const std::wstring &file, DWORD sharing) {
   return CreateFileW(file.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
-class HeldBriefly : public testing::TestWithParam<DWORD> {};
+constexpr DWORD kReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kReadWriteDelete = kReadWrite | FILE_SHARE_DELETE;
 
-TEST_P(HeldBriefly, CleanupWaitsAndThenRemovesEverything) {
+enum class Outcome {
+  AllRemoved,       // nothing left, nothing for the restart
+  LeftToTheRestart, // the held file, then the folder, named for the restart
+  EmptyFolderLeft,  // the folder left as it is, never named alone for the restart
+};
+
+struct HeldCase {
+  const char *name;
+  DWORD sharing;
+  bool releasedAfterThreeWaits; // else held until the clean-up is over
+  Outcome outcome;
+};
+
+class HeldStagedFile : public testing::TestWithParam<HeldCase> {};
+
+TEST_P(HeldStagedFile, IsWaitedForThenLeftToTheRestartOnlyWithTheFolderItKeeps) {
   const std::wstring pendingBefore = PendingRemovals();
   std::wstring folder;
   HANDLE held = INVALID_HANDLE_VALUE;
   int waits = 0;
   {
-    CleanupPatience patience{20, 1, [&] {
-                               if (++waits == 3)
-                                 CloseHandle(held);
-                             }};
+    Patience patience{20, 1, [&] {
+                        if (++waits == 3 && GetParam().releasedAfterThreeWaits)
+                          CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
+                      }};
     StagingFolder staging(RandomNameSuffix, patience);
-    folder = staging.Path();
-    staging.Stage(PayloadStream::Open(L"FILE3"), L"\\ReadMe_E.txt");
-    held = Hold(folder + L"\\ReadMe_E.txt", GetParam());
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  }
-  EXPECT_EQ(waits, 3);
-  EXPECT_FALSE(Exists(folder));
-  EXPECT_EQ(PendingRemovals(), pendingBefore) << "nothing left for the restart";
-}
-
-INSTANTIATE_TEST_SUITE_P(Sharing, HeldBriefly,
-                         testing::Values(FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
-
-TEST(Cleanup, LeavesWhatStaysHeldToTheNextRestart) {
-  const std::wstring pendingBefore = PendingRemovals();
-  std::wstring folder;
-  HANDLE held = INVALID_HANDLE_VALUE;
-  {
-    StagingFolder staging(RandomNameSuffix, CleanupPatience{3, 1, nullptr});
     folder = staging.Path();
     staging.Stage(PayloadStream::Open(L"FILE1"), L"\\VELNORIX410aE.exe");
     staging.Stage(PayloadStream::Open(L"FILE3"), L"\\ReadMe_E.txt");
-    held = Hold(folder + L"\\ReadMe_E.txt");
+    held = Hold(folder + L"\\ReadMe_E.txt", GetParam().sharing);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
   }
   const std::wstring pending = PendingRemovals();
   RestorePendingRemovals(pendingBefore);
-  CloseHandle(held);
+  if (held != INVALID_HANDLE_VALUE)
+    CloseHandle(held);
   EXPECT_FALSE(Exists(folder + L"\\VELNORIX410aE.exe")) << "what could go went at once";
-  // The held file first, then the folder it keeps from going: deleted in
-  // that order at the restart (an empty target means "delete").
-  const std::wstring file = L"\\??\\" + folder + L"\\ReadMe_E.txt";
-  const std::wstring dir = L"\\??\\" + folder;
-  const auto fileAt = pending.find(file + std::wstring(1, L'\0') + L'\0');
-  const auto dirAt = pending.find(dir + std::wstring(1, L'\0') + L'\0');
-  EXPECT_NE(fileAt, std::wstring::npos);
-  EXPECT_NE(dirAt, std::wstring::npos);
-  EXPECT_LT(fileAt, dirAt);
+  switch (GetParam().outcome) {
+  case Outcome::AllRemoved:
+    EXPECT_EQ(waits, 3);
+    EXPECT_FALSE(Exists(folder));
+    EXPECT_EQ(pending, pendingBefore) << "nothing left for the restart";
+    break;
+  case Outcome::LeftToTheRestart: {
+    // Deleted in this order at the restart (an empty target means "delete").
+    const std::wstring end(2, L'\0');
+    const auto fileAt = pending.find(L"\\??\\" + folder + L"\\ReadMe_E.txt" + end);
+    const auto folderAt = pending.find(L"\\??\\" + folder + end);
+    EXPECT_NE(fileAt, std::wstring::npos);
+    EXPECT_NE(folderAt, std::wstring::npos);
+    EXPECT_LT(fileAt, folderAt);
+    break;
+  }
+  case Outcome::EmptyFolderLeft:
+    EXPECT_EQ(pending, pendingBefore) << "the folder is never named alone";
+    EXPECT_TRUE(ListFolder(folder).empty());
+    break;
+  }
   RemoveTree(folder);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Holders, HeldStagedFile,
+    testing::Values(
+        HeldCase{"NotSharingDeletionBriefly", kReadWrite, true, Outcome::AllRemoved},
+        HeldCase{"SharingDeletionBriefly", kReadWriteDelete, true, Outcome::AllRemoved},
+        HeldCase{"NotSharingDeletionThroughout", kReadWrite, false, Outcome::LeftToTheRestart},
+        HeldCase{"SharingDeletionThroughout", kReadWriteDelete, false, Outcome::EmptyFolderLeft}),
+    [](const auto &info) { return info.param.name; });
 
 } // namespace

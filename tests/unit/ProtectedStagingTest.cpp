@@ -15,32 +15,27 @@ namespace {
 
 // The folder's access control list as SDDL ("D:P(...)...").
 std::wstring DaclOf(const std::wstring &path) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  toolkit::LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   PACL dacl = nullptr;
   if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                            nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+                            nullptr, &dacl, nullptr, descriptor.Receive()) != ERROR_SUCCESS)
     return L"(unreadable)";
-  LPWSTR text = nullptr;
-  std::wstring sddl = L"(unconvertible)";
-  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(
-          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
-    sddl = text;
-    LocalFree(text);
-  }
-  LocalFree(descriptor);
-  return sddl;
+  toolkit::LocalMemory<LPWSTR> text;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          descriptor.Get(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, text.Receive(), nullptr))
+    return L"(unconvertible)";
+  return text.Get();
 }
 
 // Whether the file system keeps a descriptor given at creation at all
 // (Wine 8 ignores it), tried with a fixed one of our own.
 bool KeepsDescriptorsGivenAtCreation() {
   ScratchFolder scratch;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  toolkit::LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;SY)", SDDL_REVISION_1,
-                                                       &descriptor, nullptr);
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+                                                       descriptor.Receive(), nullptr);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
   CreateDirectoryW((scratch / L"probe").c_str(), &attributes);
-  LocalFree(descriptor);
   const bool kept = DaclOf(scratch / L"probe").rfind(L"D:P", 0) == 0;
   RemoveDirectoryW((scratch / L"probe").c_str());
   return kept;

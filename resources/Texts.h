@@ -1,0 +1,79 @@
+// Every text the user can meet, in one table, as an installer's language
+// table has them: the window, its pages, its boxes and every error, in the
+// order the user meets them. Names of files, classes and fonts are not here:
+// the user reads none of them. UTF-16, so that they read the same whatever
+// the user's code page.
+#pragma once
+
+namespace texts {
+
+// On the task bar and on every error box.
+inline constexpr wchar_t kProgramTitle[] = L"VELNORIX410aPackageE";
+inline constexpr wchar_t kWizardCaption[] = L"ORVEN VELNORIX Serial Emulation Driver Ver.4.10a";
+
+// The header band of each page: a title and the line under it. The finish
+// page covers the band.
+inline constexpr wchar_t kAgreementTitle[] = L"License Agreement";
+inline constexpr wchar_t kAgreementSubtitle[] =
+    L"Please read the following license agreement carefully.";
+inline constexpr wchar_t kDestinationTitle[] = L"Location to Save Files";
+inline constexpr wchar_t kDestinationSubtitle[] = L"Where would you like to save your files?";
+inline constexpr wchar_t kProgressTitle[] = L"Extracting Files";
+inline constexpr wchar_t kProgressSubtitle[] = L"The contents of this package are being extracted.";
+
+// The pages. "&" marks the mnemonic of a button.
+inline constexpr wchar_t kAccept[] = L"I &accept the terms in the license agreement";
+inline constexpr wchar_t kDecline[] = L"I &do not accept the terms in the license agreement";
+inline constexpr wchar_t kDestinationLine1[] =
+    L"Please enter the folder where you want these files saved.  If the folder does not ";
+inline constexpr wchar_t kDestinationLine2[] =
+    L"exist, it will be created for you.  To continue, click Next.";
+inline constexpr wchar_t kSaveInFolder[] = L"Save files in folder:";
+inline constexpr wchar_t kChange[] = L"&Change...";
+inline constexpr wchar_t kExtracting[] = L"Extracting...";
+inline constexpr const wchar_t *kCompletedLines[] = {
+    L"The extraction was completed.", L"The Wizard has finished extracting ORVEN VELNORIX",
+    L"Serial Emulation Driver Ver.4.10a Installer to your ",
+    L"computer.  To exit the wizard, click Finish."};
+inline constexpr const wchar_t *kCanceledLines[] = {
+    L"The extraction was canceled.", L"The Wizard has canceled extracting ORVEN VELNORIX",
+    L"Serial Emulation Driver Ver.4.10a Installer to your ",
+    L"computer.  To exit the wizard, click Finish."};
+
+// The buttons under every page.
+inline constexpr wchar_t kBack[] = L"< &Back";
+inline constexpr wchar_t kNext[] = L"&Next >";
+inline constexpr wchar_t kFinish[] = L"&Finish";
+inline constexpr wchar_t kCancel[] = L"Cancel";
+
+// The boxes of the destination check. 259: the longest destination the
+// extraction takes (kMaxDestinationLength).
+inline constexpr wchar_t kInformationCaption[] = L"Information";
+inline constexpr wchar_t kForbiddenCharacter[] =
+    L"A file name cannot contain any of the following characters:\r\n    \\ / : * ? \" < > |";
+inline constexpr wchar_t kTooLong[] = L"A folder path cannot be longer than 259 characters.";
+
+// Errors, in the error box, which adds the full stop where one is missing.
+// Those ending in ": " are followed by what failed.
+inline constexpr wchar_t kDamagedPackage[] =
+    L"The package is damaged and cannot be extracted. Download it again.";
+inline constexpr wchar_t kTemporaryFolderUnusable[] = L"The temporary folder cannot be used: ";
+inline constexpr wchar_t kNoRandomNumbers[] =
+    L"The system gave no random numbers for a folder name";
+inline constexpr wchar_t kSha256Unusable[] = L"The system's SHA-256 could not be used: ";
+inline constexpr wchar_t kUnexpectedError[] = L"Unexpected error";
+inline constexpr wchar_t kInternalError[] = L"Internal error: ";
+inline constexpr wchar_t kEmptyFunctionCalled[] = L"empty function called";
+// The toolkit's own, in Japanese. %s: the resource's name. A file that
+// cannot be created: prefix, path, suffix, then the system's text.
+inline constexpr wchar_t kResourceNotFound[] = L"%s リソースが見つかりません";
+inline constexpr wchar_t kFileCreatePrefix[] = L"ファイル \"";
+inline constexpr wchar_t kFileCreateSuffix[] = L"\" を作成できません。";
+inline constexpr wchar_t kStreamWriteError[] = L"ストリームへの書き込みエラー";
+
+// The system's box before the program ends, when a system DLL is missing
+// from System32.
+inline constexpr wchar_t kSystemDllMissing[] =
+    L"A system DLL could not be loaded from the system folder.";
+
+} // namespace texts
