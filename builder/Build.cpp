@@ -1,0 +1,376 @@
+#include "builder/Build.h"
+
+#include "builder/Icon.h"
+#include "builder/Manifest.h"
+#include "builder/Output.h"
+#include "builder/PackageFolder.h"
+#include "builder/PeChecksum.h"
+#include "builder/PeImage.h"
+#include "builder/Platform.h"
+#include "builder/Refusal.h"
+#include "builder/ResourceTree.h"
+#include "builder/Sha256.h"
+#include "builder/VersionRecord.h"
+#include "resources/ResourceIds.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// How much the package's files may come to, by the stub's kind. A 32-bit
+// wizard is mapped in one piece of a 32-bit process's 2 GiB on 32-bit
+// Windows, beside the system DLLs, heaps and stacks; on 64-bit Windows the
+// same large-address-aware program has 4 GiB, and 1,800 MiB is the largest
+// package seen to start and extract there.
+constexpr std::uint64_t kPe32CeilingMiB = 1280;
+constexpr std::uint64_t kPe32For64BitWindowsCeilingMiB = 1800;
+constexpr std::uint64_t kPe32PlusCeilingMiB = 1800;
+
+// The resource section starts on a page boundary in the file, as it does
+// in memory: only then does Wine map the payload from the file instead of
+// copying it into the process's private memory.
+constexpr std::uint32_t kPage = 4096;
+constexpr std::uint32_t kReadOnlyData = kScnCntInitializedData | kScnMemRead;
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+
+const char kGetStub[] = "name the wizard-stub.exe that came with makewizard.";
+
+// Everything written goes into the checksum on its way to the file.
+class ImageSink : public Sink {
+public:
+  explicit ImageSink(Output &output) : output_(output) {}
+  void Write(const std::uint8_t *data, std::size_t size) override {
+    output_.Write(data, size);
+    checksum_.Add(data, size);
+    position_ += size;
+  }
+  void ZerosUpTo(std::uint64_t offset) {
+    static const std::uint8_t zeros[kPage] = {};
+    while (position_ < offset)
+      Write(zeros, static_cast<std::size_t>(std::min<std::uint64_t>(offset - position_, kPage)));
+  }
+  std::uint64_t Position() const { return position_; }
+  std::uint32_t Checksum() const { return checksum_.Finish(); }
+
+private:
+  Output &output_;
+  PeChecksum checksum_;
+  std::uint64_t position_ = 0;
+};
+
+// A payload file, read once in chunks as it is written, its digest taken
+// on the way.
+class PayloadSource : public DataSource {
+public:
+  PayloadSource(const PayloadFile &file, Digest &digest) : file_(file), digest_(digest) {}
+  void WriteTo(Sink &sink) override {
+    std::optional<platform::File> file;
+    try {
+      file.emplace(platform::File::OpenRead(file_.path));
+    } catch (const platform::SystemError &error) {
+      throw Refusal(file_.path + " cannot be read (" + error.what() + "): check that it is a file you may read.");
+    }
+    Bytes chunk(kChunkBytes);
+    Sha256 sha256;
+    std::uint64_t done = 0;
+    for (;;) {
+      std::size_t got;
+      try {
+        got = file->Read(chunk.data(), chunk.size());
+      } catch (const platform::SystemError &error) {
+        throw Refusal(file_.path + " cannot be read (" + error.what() + "): check that it is a file you may read.");
+      }
+      if (!got)
+        break;
+      if (done + got > file_.size)
+        break;
+      sha256.Add(chunk.data(), got);
+      sink.Write(chunk.data(), got);
+      done += got;
+    }
+    if (done != file_.size || file->Read(chunk.data(), 1) != 0)
+      throw Refusal(file_.path + " changed while makewizard read it: build again when nothing writes to it.");
+    digest_ = sha256.Finish();
+  }
+
+private:
+  PayloadFile file_;
+  Digest &digest_;
+};
+
+// The payload's digests, known once the files have been written before it.
+class DigestsSource : public DataSource {
+public:
+  explicit DigestsSource(const std::array<Digest, 3> &digests) : digests_(digests) {}
+  void WriteTo(Sink &sink) override {
+    for (const Digest &digest : digests_)
+      sink.Write(digest.data(), digest.size());
+  }
+
+private:
+  const std::array<Digest, 3> &digests_;
+};
+
+// Where the stub's resource section and its relocations are.
+struct StubLayout {
+  std::size_t resources;
+  std::optional<std::size_t> relocations;
+};
+
+StubLayout CheckStub(const PeImage &image, const std::string &path) {
+  const auto notAStub = [&](const std::string &why) {
+    return Refusal(path + " is not laid out as a wizard stub (" + why + "): " + kGetStub);
+  };
+  if (image.Directory(kSecurityDirectory).size)
+    throw Refusal(path + " is signed: its signature would not cover the package. Build from the unsigned "
+                         "wizard-stub.exe and sign the wizard makewizard writes.");
+  if (image.FileSize() > image.EndOfSections())
+    throw Refusal(path + " has " + std::to_string(image.FileSize() - image.EndOfSections()) +
+                  " bytes after its last section, which makewizard would not keep: " + kGetStub);
+  if (image.DirectoryCount() <= kBaseRelocationDirectory)
+    throw notAStub("its optional header lacks data directories");
+  if (image.SectionAlignment() != kPage || image.FileAlignment() < 512 || image.FileAlignment() > kPage ||
+      kPage % image.FileAlignment())
+    throw notAStub("its sections are not aligned to pages in memory and to 512 to 4096 bytes in the file");
+  const auto &sections = image.Sections();
+  const DataDirectory resources = image.Directory(kResourceDirectory);
+  std::optional<std::size_t> rsrc;
+  for (std::size_t i = 0; i < sections.size(); ++i)
+    if (resources.size && sections[i].virtualAddress == resources.virtualAddress)
+      rsrc = i;
+  if (!rsrc)
+    throw notAStub("it has no resource section");
+  StubLayout layout{*rsrc, std::nullopt};
+  if (*rsrc + 2 < sections.size() || (*rsrc + 2 == sections.size() && sections.back().name != ".reloc"))
+    throw notAStub("its resource section is followed by more than .reloc");
+  const Section &resourceSection = sections[*rsrc];
+  if (*rsrc + 1 < sections.size()) {
+    layout.relocations = *rsrc + 1;
+    const Section &reloc = sections.back();
+    const DataDirectory relocations = image.Directory(kBaseRelocationDirectory);
+    if (relocations.virtualAddress < reloc.virtualAddress ||
+        std::uint64_t(relocations.virtualAddress) + relocations.size > std::uint64_t(reloc.virtualAddress) + reloc.virtualSize ||
+        reloc.pointerToRawData < std::uint64_t(resourceSection.pointerToRawData) + resourceSection.sizeOfRawData)
+      throw notAStub(".reloc does not hold the relocations after the resources");
+  } else if (image.Directory(kBaseRelocationDirectory).size) {
+    throw notAStub("its relocations lie outside .reloc");
+  }
+  for (std::size_t i = 0; i < *rsrc; ++i)
+    if (sections[i].virtualAddress >= resourceSection.virtualAddress ||
+        (sections[i].sizeOfRawData &&
+         std::uint64_t(sections[i].pointerToRawData) + sections[i].sizeOfRawData > resourceSection.pointerToRawData))
+      throw notAStub("section " + sections[i].name + " lies after its resources");
+  for (std::uint32_t index = 0; index < image.DirectoryCount(); ++index) {
+    const DataDirectory directory = image.Directory(index);
+    if (index == kResourceDirectory || index == kSecurityDirectory || index == kBaseRelocationDirectory ||
+        !directory.size)
+      continue;
+    if (std::uint64_t(directory.virtualAddress) + directory.size > resourceSection.virtualAddress)
+      throw notAStub("data directory " + std::to_string(index) + " lies in or after its resources");
+  }
+  return layout;
+}
+
+const ResourceId kRcData = ResourceId::Ordinal(kRtRcData);
+
+void CheckMarker(const ResourceTree &tree, const std::string &path) {
+  const ResourceData *marker = tree.Find(kRcData, ResourceId::Named(WIZARD_STUB_MARKER_NAME));
+  if (!marker)
+    throw Refusal(path + " is not a wizard stub (it carries no " WIZARD_STUB_MARKER_NAME " marker): " + kGetStub);
+  const std::string expected = WIZARD_STUB_MARKER;
+  if (marker->size <= 256) {
+    struct Collect : Sink {
+      std::string bytes;
+      void Write(const std::uint8_t *data, std::size_t size) override { bytes.append(data, data + size); }
+    } collected;
+    marker->source->WriteTo(collected);
+    if (collected.bytes == expected)
+      return;
+    const std::string prefix = expected.substr(0, expected.find_first_of("0123456789"));
+    const std::string &text = collected.bytes;
+    if (text.compare(0, prefix.size(), prefix) == 0 && text.size() > prefix.size() + 1 && text.back() == '\n') {
+      const std::string version = text.substr(prefix.size(), text.size() - prefix.size() - 1);
+      if (std::all_of(version.begin(), version.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        throw Refusal(path + " is a wizard stub of format " + version + ", but this makewizard builds from format " +
+                      std::to_string(WIZARD_STUB_FORMAT) + " only: use the makewizard that came with that stub.");
+    }
+  }
+  throw Refusal(path + " carries a " WIZARD_STUB_MARKER_NAME " marker makewizard cannot read: " + kGetStub);
+}
+
+// A stub carries none of what makewizard adds: a built wizard is not
+// built again.
+void CheckNothingToReplace(const ResourceTree &tree, const std::string &path) {
+  const std::pair<ResourceId, ResourceId> added[] = {
+      {kRcData, ResourceId::Named("FILE1")},          {kRcData, ResourceId::Named("FILE2")},
+      {kRcData, ResourceId::Named("FILE3")},          {kRcData, ResourceId::Named("DIGESTS")},
+      {kRcData, ResourceId::Ordinal(IDR_AGREEMENT)},  {ResourceId::Ordinal(kRtGroupIcon), ResourceId::Ordinal(IDI_PROGRAM)},
+      {ResourceId::Ordinal(kRtVersion), ResourceId::Ordinal(1)}, {ResourceId::Ordinal(kRtManifest), ResourceId::Ordinal(1)}};
+  for (const auto &[type, name] : added)
+    if (tree.Find(type, name))
+      throw Refusal(path + " already carries resource " + name.Text() + " of type " + type.Text() +
+                    ", which makewizard adds from the package (is it a built wizard?): " + kGetStub);
+  if (tree.HasType(ResourceId::Ordinal(kRtIcon)))
+    throw Refusal(path + " already carries icon images, which makewizard adds from the package (is it a built "
+                         "wizard?): " + kGetStub);
+}
+
+void CheckOutput(const std::string &output, const std::string &stub, const Package &package) {
+  const std::string folder = platform::ParentFolder(output);
+  if (platform::KindOf(folder) != platform::Kind::Folder)
+    throw Refusal("The folder " + folder + " of the output " + output +
+                  " does not exist: create it, or name an output in a folder that exists.");
+  const platform::Kind kind = platform::KindOf(output);
+  if (kind == platform::Kind::Folder)
+    throw Refusal("The output " + output + " is a folder: name the wizard's file, for example " +
+                  platform::JoinPath(output, "Setup.exe") + ".");
+  if (kind == platform::Kind::Missing)
+    return;
+  const auto outputId = platform::IdOf(output);
+  if (outputId && outputId == platform::IdOf(stub))
+    throw Refusal("The output " + output + " is the stub " + stub +
+                  ": name another file for the wizard; the stub must stay as it is.");
+  for (const std::string &input : package.inputs)
+    if (outputId && outputId == platform::IdOf(input))
+      throw Refusal("The output " + output + " is " + input +
+                    ", a file of the package: name a file outside the package folder for the wizard.");
+}
+
+void AddPackage(ResourceTree &tree, const Package &package, const BuildRequest &request, bool for64BitStub,
+                std::array<Digest, 3> &digests) {
+  const ResourceId english = ResourceId::Ordinal(kLanguageEnglishUs);
+  const auto bytes = [](Bytes content) {
+    ResourceData data;
+    data.size = static_cast<std::uint32_t>(content.size());
+    data.source = std::make_shared<BytesSource>(std::move(content));
+    return data;
+  };
+  const auto text = [&](const std::string &content) { return bytes(Bytes(content.begin(), content.end())); };
+  // Small resources first, then the payload, then its digests: they are
+  // known only once the files have been read.
+  for (std::size_t i = 0; i < package.icon.size(); ++i)
+    tree.Add(ResourceId::Ordinal(kRtIcon), ResourceId::Ordinal(static_cast<std::uint32_t>(1 + i)), english,
+             bytes(package.icon[i].data));
+  tree.Add(ResourceId::Ordinal(kRtGroupIcon), ResourceId::Ordinal(IDI_PROGRAM), english,
+           bytes(IconGroup(package.icon, 1)));
+  tree.Add(kRcData, ResourceId::Ordinal(IDR_AGREEMENT), english, text(package.agreement));
+  tree.Add(ResourceId::Ordinal(kRtVersion), ResourceId::Ordinal(1), english,
+           bytes(VersionRecord(package.companyName, package.legalCopyright)));
+  tree.Add(ResourceId::Ordinal(kRtManifest), ResourceId::Ordinal(1), english,
+           text(Manifest(package.identityName, request.executionLevel, for64BitStub)));
+  for (std::size_t i = 0; i < package.payload.size(); ++i) {
+    ResourceData data;
+    data.size = static_cast<std::uint32_t>(package.payload[i].size);
+    data.source = std::make_shared<PayloadSource>(package.payload[i], digests[i]);
+    tree.Add(kRcData, ResourceId::Named(("FILE" + std::to_string(i + 1)).c_str()), english, std::move(data));
+  }
+  ResourceData digestData;
+  digestData.size = static_cast<std::uint32_t>(digests.size() * sizeof(Digest));
+  digestData.source = std::make_shared<DigestsSource>(digests);
+  tree.Add(kRcData, ResourceId::Named("DIGESTS"), english, std::move(digestData));
+}
+
+// Copies [from, to) of the stub.
+void CopyStub(platform::File &stub, std::uint64_t from, std::uint64_t to, ImageSink &sink) {
+  Bytes chunk(kChunkBytes);
+  while (from < to) {
+    const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, chunk.size()));
+    stub.ReadAt(from, chunk.data(), piece);
+    sink.Write(chunk.data(), piece);
+    from += piece;
+  }
+}
+
+} // namespace
+
+void BuildWizard(const BuildRequest &request) {
+  const std::string stubPath = platform::AbsolutePath(request.stub);
+  const std::string folder = platform::AbsolutePath(request.packageDir);
+  const std::string outputPath = platform::AbsolutePath(request.output);
+
+  if (platform::KindOf(stubPath) != platform::Kind::File)
+    throw Refusal("The stub " + stubPath + " does not exist: " + kGetStub);
+  std::optional<platform::File> stub;
+  try {
+    stub.emplace(platform::File::OpenRead(stubPath));
+  } catch (const platform::SystemError &error) {
+    throw Refusal(stubPath + " cannot be read (" + error.what() + "): check that it is a file you may read.");
+  }
+  try {
+    const PeImage image = PeImage::Read(*stub, stubPath);
+    const StubLayout stubLayout = CheckStub(image, stubPath);
+    const Section &oldResources = image.Sections()[stubLayout.resources];
+    ResourceTree tree =
+        ResourceTree::Read(*stub, oldResources, image.Directory(kResourceDirectory).virtualAddress, stubPath);
+    CheckMarker(tree, stubPath);
+    CheckNothingToReplace(tree, stubPath);
+
+    PayloadCeiling ceiling{kPe32CeilingMiB, true, kPe32For64BitWindowsCeilingMiB};
+    if (image.Is64Bit())
+      ceiling = {kPe32PlusCeilingMiB, false, kPe32PlusCeilingMiB};
+    else if (request.for64BitWindowsOnly)
+      ceiling = {kPe32For64BitWindowsCeilingMiB, false, kPe32For64BitWindowsCeilingMiB};
+    const Package package = ReadPackageFolder(folder, ceiling);
+    CheckOutput(outputPath, stubPath, package);
+
+    std::array<Digest, 3> digests{};
+    AddPackage(tree, package, request, image.Is64Bit(), digests);
+
+    // The stub's sections stay where they are up to its resources; the new
+    // resource section starts on the next page in the file, read-only, and
+    // .reloc follows it.
+    std::vector<Section> sections = image.Sections();
+    Section &resources = sections[stubLayout.resources];
+    const ResourceTree::Layout layout = tree.Lay(resources.virtualAddress);
+    resources.pointerToRawData = AlignUp(oldResources.pointerToRawData, kPage);
+    resources.virtualSize = layout.size;
+    resources.sizeOfRawData = AlignUp(layout.size, image.FileAlignment());
+    resources.characteristics = kReadOnlyData;
+    std::vector<std::pair<std::uint32_t, DataDirectory>> directories = {
+        {kResourceDirectory, {resources.virtualAddress, layout.size}}};
+    std::uint64_t imageEnd = std::uint64_t(resources.virtualAddress) + layout.size;
+    if (stubLayout.relocations) {
+      Section &relocations = sections[*stubLayout.relocations];
+      const Section &old = image.Sections()[*stubLayout.relocations];
+      relocations.virtualAddress =
+          AlignUp(resources.virtualAddress + layout.size, image.SectionAlignment());
+      relocations.pointerToRawData = resources.pointerToRawData + resources.sizeOfRawData;
+      const DataDirectory oldDirectory = image.Directory(kBaseRelocationDirectory);
+      directories.push_back({kBaseRelocationDirectory,
+                             {relocations.virtualAddress + (oldDirectory.virtualAddress - old.virtualAddress),
+                              oldDirectory.size}});
+      imageEnd = std::uint64_t(relocations.virtualAddress) + relocations.virtualSize;
+    }
+    // PE32+ images too are limited to 2 GiB.
+    if (imageEnd >= 0x80000000u)
+      throw Refusal("The files of the package in " + folder +
+                    " make a wizard of 2 GiB or more, which Windows cannot load: make its files smaller.");
+    const Bytes headers = image.RewrittenHeaders(sections, directories);
+
+    Output output(outputPath);
+    ImageSink sink(output);
+    sink.Write(headers.data(), headers.size());
+    CopyStub(*stub, headers.size(), oldResources.pointerToRawData, sink);
+    sink.ZerosUpTo(resources.pointerToRawData);
+    sink.Write(layout.directory.data(), layout.directory.size());
+    for (std::size_t i = 0; i < tree.Data().size(); ++i) {
+      const std::uint64_t start = std::uint64_t(resources.pointerToRawData) + layout.dataOffsets[i];
+      sink.ZerosUpTo(start);
+      tree.Data()[i].source->WriteTo(sink);
+      if (sink.Position() != start + tree.Data()[i].size)
+        throw std::logic_error("a resource wrote a size other than its own");
+    }
+    sink.ZerosUpTo(std::uint64_t(resources.pointerToRawData) + resources.sizeOfRawData);
+    if (stubLayout.relocations) {
+      const Section &old = image.Sections()[*stubLayout.relocations];
+      CopyStub(*stub, old.pointerToRawData, std::uint64_t(old.pointerToRawData) + old.sizeOfRawData, sink);
+    }
+    std::uint8_t checksum[4];
+    PutLe32(checksum, sink.Checksum());
+    output.WriteAt(image.CheckSumOffset(), checksum, sizeof checksum);
+    output.Commit();
+  } catch (const platform::SystemError &error) {
+    throw Refusal(stubPath + " cannot be read (" + error.what() + "): check that it is a file you may read.");
+  }
+}

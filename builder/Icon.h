@@ -1,0 +1,25 @@
+// program.ico: checked for the images the wizard needs, then stored as the
+// resource compiler stores an icon file: each image an RT_ICON resource
+// numbered from 1, and an RT_GROUP_ICON directory of them.
+#pragma once
+
+#include "builder/Bytes.h"
+
+#include <string>
+#include <vector>
+
+struct IconImage {
+  // As the file's directory gives them.
+  std::uint8_t width, height, colourCount;
+  std::uint16_t planes, bitCount;
+  Bytes data;
+};
+
+// The file's images; refuses, naming `path`, a file that is not an icon or
+// lacks the 48, 32 and 16 pixel images at 32 bits per pixel.
+std::vector<IconImage> ReadIcon(const std::string &path, const std::string &data);
+
+// The group directory for images numbered from `firstId`.
+Bytes IconGroup(const std::vector<IconImage> &images, std::uint16_t firstId);
+
+extern const char kIconNeeds[];

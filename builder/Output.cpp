@@ -1,0 +1,94 @@
+#include "builder/Output.h"
+
+#include "builder/Refusal.h"
+
+#include <cstring>
+
+namespace {
+
+// Small pieces (headers, padding, directory) gathered into whole writes.
+constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
+
+} // namespace
+
+Output::Output(const std::string &path) : path_(path) {
+  buffer_.reserve(kBufferBytes);
+  // Beside the output, so that the rename stays on one file system.
+  const std::string stem = path + "." + std::to_string(platform::ProcessId()) + ".partial";
+  for (int attempt = 0; !file_; ++attempt) {
+    temporary_ = attempt ? stem + std::to_string(attempt) : stem;
+    try {
+      file_.emplace(platform::File::CreateNew(temporary_));
+    } catch (const platform::SystemError &error) {
+      if (attempt < 100 && platform::KindOf(temporary_) != platform::Kind::Missing)
+        continue;
+      temporary_.clear();
+      Fail(error);
+    }
+  }
+  platform::RemoveOnInterrupt(temporary_);
+}
+
+Output::~Output() {
+  if (committed_ || temporary_.empty())
+    return;
+  file_.reset();
+  platform::Remove(temporary_);
+  platform::RemoveOnInterrupt("");
+}
+
+void Output::Write(const std::uint8_t *data, std::size_t size) {
+  if (buffer_.size() + size > kBufferBytes)
+    Flush();
+  if (size >= kBufferBytes) {
+    try {
+      file_->Write(data, size);
+    } catch (const platform::SystemError &error) {
+      Fail(error);
+    }
+    return;
+  }
+  buffer_.insert(buffer_.end(), data, data + size);
+}
+
+void Output::WriteAt(std::uint64_t offset, const std::uint8_t *data, std::size_t size) {
+  Flush();
+  try {
+    file_->WriteAt(offset, data, size);
+  } catch (const platform::SystemError &error) {
+    Fail(error);
+  }
+}
+
+void Output::Flush() {
+  if (buffer_.empty())
+    return;
+  try {
+    file_->Write(buffer_.data(), buffer_.size());
+  } catch (const platform::SystemError &error) {
+    Fail(error);
+  }
+  buffer_.clear();
+}
+
+void Output::Commit() {
+  Flush();
+  try {
+    // A full disk may show only when the file is closed.
+    file_->Close();
+    file_.reset();
+    platform::Rename(temporary_, path_);
+  } catch (const platform::SystemError &error) {
+    Fail(error);
+  }
+  committed_ = true;
+  platform::RemoveOnInterrupt("");
+}
+
+void Output::Fail(const platform::SystemError &error) const {
+  const std::string folder = platform::ParentFolder(path_);
+  throw Refusal("makewizard could not write the wizard " + path_ + " (" + error.what() +
+                "); nothing was written under that name. " +
+                (error.diskFull ? "Free some space on the disk of " + folder + " and build again."
+                                : "Check that you may write to " + folder + " and build again."));
+}

@@ -1,0 +1,41 @@
+// A package folder checked by every rule the wizard needs of it, with the
+// messages its owner gets: package.cmake's settings, agreement.txt,
+// program.ico and the three files the wizard delivers.
+#pragma once
+
+#include "builder/Icon.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PayloadFile {
+  std::string path;
+  std::uint64_t size;
+};
+
+struct Package {
+  std::string companyName;    // UTF-8
+  std::string legalCopyright; // UTF-8
+  std::string identityName;   // letters, digits, ".", "-" and "_"
+  std::string agreement;      // UTF-8, every line ending CR LF
+  std::vector<IconImage> icon;
+  std::vector<PayloadFile> payload;
+  // Every file read, for telling the output apart from them.
+  std::vector<std::string> inputs;
+};
+
+// How much the three files may come to, and where that limit comes from.
+struct PayloadCeiling {
+  std::uint64_t mib;
+  // A 32-bit wizard for any Windows: the message points to the 64-bit-only
+  // option and its larger ceiling.
+  bool anyWindows;
+  std::uint64_t mib64BitOnly;
+};
+
+extern const char *const kPayloadNames[3];
+
+// Refuses the folder, naming the file or setting, when the wizard cannot be
+// built from it. `folder` is absolute.
+Package ReadPackageFolder(const std::string &folder, const PayloadCeiling &ceiling);

@@ -1,0 +1,119 @@
+#include "builder/PeImage.h"
+
+#include "builder/Platform.h"
+#include "builder/Refusal.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::uint16_t kMachineI386 = 0x14C;
+constexpr std::uint16_t kMachineAmd64 = 0x8664;
+constexpr std::uint16_t kMagicPe32 = 0x10B;
+constexpr std::uint16_t kMagicPe32Plus = 0x20B;
+constexpr std::size_t kSectionHeaderSize = 40;
+
+} // namespace
+
+PeImage PeImage::Read(platform::File &file, const std::string &path) {
+  const auto notAProgram = [&](const std::string &why) {
+    return Refusal(path + " is not a Windows program (" + why +
+                   "): name the wizard-stub.exe that came with makewizard.");
+  };
+  PeImage image;
+  image.fileSize_ = file.Size();
+  // Enough for the DOS header and the headers of any program ld links.
+  Bytes start(static_cast<std::size_t>(std::min<std::uint64_t>(image.fileSize_, 64 * 1024)));
+  file.ReadAt(0, start.data(), start.size());
+  if (start.size() < 0x40 || start[0] != 'M' || start[1] != 'Z')
+    throw notAProgram("it does not start as one");
+  const std::size_t pe = Le32(&start[0x3C]);
+  if (pe + 24 > start.size() || Le32(&start[pe]) != 0x00004550)
+    throw notAProgram("it has no PE header");
+  const std::uint16_t machine = Le16(&start[pe + 4]);
+  const std::uint16_t sectionCount = Le16(&start[pe + 6]);
+  const std::size_t optionalSize = Le16(&start[pe + 20]);
+  image.optional_ = pe + 24;
+  if (image.optional_ + 2 > start.size())
+    throw notAProgram("its optional header is cut short");
+  const std::uint16_t magic = Le16(&start[image.optional_]);
+  if (magic == kMagicPe32 && machine == kMachineI386)
+    image.is64Bit_ = false;
+  else if (magic == kMagicPe32Plus && machine == kMachineAmd64)
+    image.is64Bit_ = true;
+  else
+    throw notAProgram("it is neither a 32-bit x86 nor a 64-bit x64 program");
+  image.directories_ = image.optional_ + (image.is64Bit_ ? 112 : 96);
+  image.sectionTable_ = image.optional_ + optionalSize;
+  if (image.directories_ + 8 * kBaseRelocationDirectory + 8 > image.sectionTable_)
+    throw notAProgram("its optional header is cut short");
+  const std::size_t headersEnd = image.sectionTable_ + kSectionHeaderSize * sectionCount;
+  if (image.sectionTable_ + 0 > start.size() || headersEnd > start.size())
+    throw notAProgram("its section table is cut short");
+  image.directoryCount_ = std::min<std::uint32_t>(
+      Le32(&start[image.optional_ + (image.is64Bit_ ? 108 : 92)]),
+      static_cast<std::uint32_t>((image.sectionTable_ - image.directories_) / 8));
+  const std::uint32_t sizeOfHeaders = Le32(&start[image.optional_ + kSizeOfHeaders]);
+  if (sizeOfHeaders < headersEnd || sizeOfHeaders > start.size())
+    throw notAProgram("its SizeOfHeaders does not cover its headers");
+  image.headers_.assign(start.begin(), start.begin() + sizeOfHeaders);
+  for (std::size_t i = 0; i < sectionCount; ++i) {
+    const std::uint8_t *header = &image.headers_[image.sectionTable_ + kSectionHeaderSize * i];
+    Section section;
+    section.name.assign(reinterpret_cast<const char *>(header),
+                        std::find(header, header + 8, 0) - header);
+    section.virtualSize = Le32(header + 8);
+    section.virtualAddress = Le32(header + 12);
+    section.sizeOfRawData = Le32(header + 16);
+    section.pointerToRawData = Le32(header + 20);
+    section.characteristics = Le32(header + 36);
+    if (section.sizeOfRawData &&
+        std::uint64_t(section.pointerToRawData) + section.sizeOfRawData > image.fileSize_)
+      throw notAProgram("its section " + section.name + " runs past the end of the file");
+    image.sections_.push_back(section);
+  }
+  return image;
+}
+
+DataDirectory PeImage::Directory(std::uint32_t index) const {
+  if (index >= directoryCount_)
+    return {0, 0};
+  return {Le32(&headers_[directories_ + 8 * index]), Le32(&headers_[directories_ + 8 * index + 4])};
+}
+
+std::uint64_t PeImage::EndOfSections() const {
+  std::uint64_t end = SizeOfHeaders();
+  for (const auto &section : sections_)
+    if (section.sizeOfRawData)
+      end = std::max(end, std::uint64_t(section.pointerToRawData) + section.sizeOfRawData);
+  return end;
+}
+
+Bytes PeImage::RewrittenHeaders(const std::vector<Section> &sections,
+                                const std::vector<std::pair<std::uint32_t, DataDirectory>> &directories) const {
+  Bytes headers = headers_;
+  std::uint64_t initializedData = 0;
+  std::uint64_t imageEnd = 0;
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    const Section &section = sections[i];
+    std::uint8_t *header = &headers[sectionTable_ + kSectionHeaderSize * i];
+    PutLe32(header + 8, section.virtualSize);
+    PutLe32(header + 12, section.virtualAddress);
+    PutLe32(header + 16, section.sizeOfRawData);
+    PutLe32(header + 20, section.pointerToRawData);
+    PutLe32(header + 36, section.characteristics);
+    if (section.characteristics & kScnCntInitializedData)
+      initializedData += section.sizeOfRawData;
+    imageEnd = std::max(imageEnd, std::uint64_t(section.virtualAddress) +
+                                      std::max(section.virtualSize, section.sizeOfRawData));
+  }
+  for (const auto &[index, directory] : directories) {
+    PutLe32(&headers[directories_ + 8 * index], directory.virtualAddress);
+    PutLe32(&headers[directories_ + 8 * index + 4], directory.size);
+  }
+  PutLe32(&headers[optional_ + kSizeOfInitializedData], static_cast<std::uint32_t>(initializedData));
+  PutLe32(&headers[optional_ + kSizeOfImage],
+          static_cast<std::uint32_t>(AlignUp<std::uint64_t>(imageEnd, SectionAlignment())));
+  PutLe32(&headers[optional_ + kCheckSum], 0);
+  return headers;
+}

@@ -1,0 +1,223 @@
+#include "builder/Platform.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+const char kSeparator = '/';
+
+namespace {
+
+[[noreturn]] void Fail() {
+  const int code = errno;
+  throw SystemError(std::strerror(code), code == ENOSPC || code == EDQUOT || code == EFBIG);
+}
+
+// Written before the handler can run, read only by it: a fixed buffer, as
+// a signal handler may not allocate.
+char interruptPath[4096];
+
+void OnInterrupt(int signal) {
+  if (interruptPath[0])
+    unlink(interruptPath);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+} // namespace
+
+std::string AbsolutePath(const std::string &path) {
+  std::string joined = path;
+  if (path.empty() || path[0] != '/') {
+    std::vector<char> cwd(4096);
+    while (!getcwd(cwd.data(), cwd.size())) {
+      if (errno != ERANGE)
+        Fail();
+      cwd.resize(cwd.size() * 2);
+    }
+    joined = std::string(cwd.data()) + "/" + path;
+  }
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= joined.size()) {
+    std::size_t end = joined.find('/', start);
+    if (end == std::string::npos)
+      end = joined.size();
+    const std::string part = joined.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty())
+        parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string tidy;
+  for (const auto &part : parts)
+    tidy += "/" + part;
+  return tidy.empty() ? "/" : tidy;
+}
+
+std::string JoinPath(const std::string &folder, const std::string &name) {
+  return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::string ParentFolder(const std::string &path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+Kind KindOf(const std::string &path) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0)
+    return Kind::Missing;
+  if (S_ISREG(status.st_mode))
+    return Kind::File;
+  return S_ISDIR(status.st_mode) ? Kind::Folder : Kind::Other;
+}
+
+std::optional<FileId> IdOf(const std::string &path) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0)
+    return std::nullopt;
+  return FileId{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+File File::OpenRead(const std::string &path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    Fail();
+  return File(fd);
+}
+
+File File::CreateNew(const std::string &path) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0777);
+  if (fd < 0)
+    Fail();
+  return File(fd);
+}
+
+File::File(File &&other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+
+File::~File() {
+  if (handle_ >= 0)
+    close(static_cast<int>(handle_));
+}
+
+std::uint64_t File::Size() const {
+  struct stat status;
+  if (fstat(static_cast<int>(handle_), &status) != 0)
+    Fail();
+  return static_cast<std::uint64_t>(status.st_size);
+}
+
+std::size_t File::Read(std::uint8_t *data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = read(static_cast<int>(handle_), data + done, size - done);
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got < 0)
+      Fail();
+    if (got == 0)
+      break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+void File::ReadAt(std::uint64_t offset, std::uint8_t *data, std::size_t size) {
+  while (size) {
+    const ssize_t got = pread(static_cast<int>(handle_), data, size, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got < 0)
+      Fail();
+    if (got == 0)
+      throw SystemError("the file ends early", false);
+    data += got;
+    size -= static_cast<std::size_t>(got);
+    offset += static_cast<std::uint64_t>(got);
+  }
+}
+
+void File::Write(const std::uint8_t *data, std::size_t size) {
+  while (size) {
+    const ssize_t put = write(static_cast<int>(handle_), data, size);
+    if (put < 0 && errno == EINTR)
+      continue;
+    if (put < 0)
+      Fail();
+    data += put;
+    size -= static_cast<std::size_t>(put);
+  }
+}
+
+void File::WriteAt(std::uint64_t offset, const std::uint8_t *data, std::size_t size) {
+  while (size) {
+    const ssize_t put = pwrite(static_cast<int>(handle_), data, size, static_cast<off_t>(offset));
+    if (put < 0 && errno == EINTR)
+      continue;
+    if (put < 0)
+      Fail();
+    data += put;
+    size -= static_cast<std::size_t>(put);
+    offset += static_cast<std::uint64_t>(put);
+  }
+}
+
+void File::Close() {
+  const int fd = static_cast<int>(handle_);
+  handle_ = -1;
+  if (close(fd) != 0)
+    Fail();
+}
+
+void Rename(const std::string &from, const std::string &to) {
+  if (rename(from.c_str(), to.c_str()) != 0)
+    Fail();
+}
+
+void Remove(const std::string &path) noexcept { unlink(path.c_str()); }
+
+void RemoveOnInterrupt(const std::string &path) {
+  static const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+  if (path.size() >= sizeof interruptPath)
+    return;
+  if (path.empty()) {
+    for (const int signal : kSignals)
+      if (std::signal(signal, SIG_DFL) == SIG_IGN)
+        std::signal(signal, SIG_IGN);
+    interruptPath[0] = 0;
+    return;
+  }
+  std::memcpy(interruptPath, path.c_str(), path.size() + 1);
+  // A signal the builder was started to ignore stays ignored.
+  for (const int signal : kSignals)
+    if (std::signal(signal, OnInterrupt) == SIG_IGN)
+      std::signal(signal, SIG_IGN);
+}
+
+std::uint32_t ProcessId() { return static_cast<std::uint32_t>(getpid()); }
+
+void PrintError(const std::string &message) {
+  std::fputs((message + "\n").c_str(), stderr);
+  std::fflush(stderr);
+}
+
+void PrintOut(const std::string &message) {
+  std::fputs((message + "\n").c_str(), stdout);
+  std::fflush(stdout);
+}
+
+} // namespace platform
+
+int main(int argc, char **argv) {
+  return MakeWizardMain(std::vector<std::string>(argv + 1, argv + argc));
+}

@@ -1,0 +1,24 @@
+// SHA-256 fed a chunk at a time: the digests the wizard checks each
+// payload file against before it delivers it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+using Digest = std::array<std::uint8_t, 32>;
+
+class Sha256 {
+public:
+  void Add(const std::uint8_t *data, std::size_t size);
+  Digest Finish();
+
+private:
+  void Block(const std::uint8_t *block);
+
+  std::uint32_t state_[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                             0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+  std::uint8_t pending_[64] = {};
+  std::size_t pendingSize_ = 0;
+  std::uint64_t totalBytes_ = 0;
+};

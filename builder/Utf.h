@@ -1,0 +1,27 @@
+// Unicode text as the builder handles it: bytes checked as UTF-8 or UTF-16,
+// code points for the folder's rules, UTF-16 for resources.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+// The byte offset where `bytes` stop being UTF-8 (the first byte of the
+// first sequence that is not a whole, shortest-form scalar value), or
+// nothing when all of it is.
+std::optional<std::size_t> Utf8Error(const std::string &bytes);
+
+// Code points of text that Utf8Error accepts.
+std::u32string DecodeUtf8(const std::string &bytes);
+
+// UTF-16 code units in the given byte order; the offset of the first unit
+// that is no part of a character (a lone surrogate or a last odd byte).
+struct Utf16Decoded {
+  std::u32string text;
+  std::optional<std::size_t> errorAt;
+};
+Utf16Decoded DecodeUtf16(const std::string &bytes, bool bigEndian);
+
+std::string EncodeUtf8(const std::u32string &text);
+std::u16string EncodeUtf16(const std::u32string &text);
+inline std::u16string Utf8ToUtf16(const std::string &bytes) { return EncodeUtf16(DecodeUtf8(bytes)); }
