@@ -17,16 +17,18 @@ Output::Output(const std::string &path) : path_(path) {
   const std::string stem = path + "." + std::to_string(platform::ProcessId()) + ".partial";
   for (int attempt = 0; !file_; ++attempt) {
     temporary_ = attempt ? stem + std::to_string(attempt) : stem;
+    // Watched before it exists, so that no interrupt can leave it behind.
+    platform::RemoveOnInterrupt(temporary_);
     try {
       file_.emplace(platform::File::CreateNew(temporary_));
     } catch (const platform::SystemError &error) {
+      platform::RemoveOnInterrupt("");
       if (attempt < 100 && platform::KindOf(temporary_) != platform::Kind::Missing)
         continue;
       temporary_.clear();
       Fail(error);
     }
   }
-  platform::RemoveOnInterrupt(temporary_);
 }
 
 Output::~Output() {
