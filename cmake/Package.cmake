@@ -1,59 +1,22 @@
-# Reads the package folder and prepares the resources built from it. The
-# rules for a package folder, and the writing of the resource sources made
-# from it, live in scripts/package_folder.py; CMake reads package.cmake (the
-# owner's file is in CMake's own syntax), hands its settings over and wires
-# what the tool wrote into the build.
+# The package the wizard carries, and how the build makes a wizard of it:
+# makewizard (builder/, cmake/Builder.cmake) checks the folder by its rules
+# and adds it to a linked stub, as an owner's own run of makewizard does.
+# The owner's package.cmake is read by makewizard, never run by CMake.
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 get_filename_component(PACKAGE_DIR "${WIZARD_PACKAGE_DIR}" ABSOLUTE)
 set(RESOURCES_DIR "${CMAKE_SOURCE_DIR}/resources")
-set(PACKAGE_TOOL "${CMAKE_SOURCE_DIR}/scripts/package_folder.py")
 option(WIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY
   "The package is meant only for 64-bit Windows: allow 1,800 MiB of files instead of 1,280 MiB" OFF)
 
-# package.cmake in a scope of its own, so that it can change nothing else.
-# Each setting becomes one argument (a value may hold ";").
-function(read_package_settings)
-  set(PACKAGE_GENERATED_PAYLOAD OFF)
-  if(EXISTS "${PACKAGE_DIR}/package.cmake")
-    include("${PACKAGE_DIR}/package.cmake")
-  endif()
-  foreach(variable PACKAGE_COMPANY_NAME PACKAGE_LEGAL_COPYRIGHT PACKAGE_IDENTITY_NAME)
-    if(DEFINED ${variable})
-      set(PACKAGE_ARGUMENT_${variable} "--setting=${variable}=${${variable}}" PARENT_SCOPE)
-    else()
-      set(PACKAGE_ARGUMENT_${variable} "--not-set=${variable}" PARENT_SCOPE)
-    endif()
-  endforeach()
-  set(PACKAGE_GENERATED_PAYLOAD ${PACKAGE_GENERATED_PAYLOAD} PARENT_SCOPE)
-endfunction()
-read_package_settings()
-
-set(package_options)
-if(PACKAGE_GENERATED_PAYLOAD)
-  # The sample's files are made by the build, so there is no size to check.
-  list(APPEND package_options "--generated-payload=${CMAKE_BINARY_DIR}/sample-payload")
-endif()
-if(WIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY)
-  list(APPEND package_options --for-64bit-windows-only)
-endif()
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  list(APPEND package_options --architecture=amd64)
-endif()
-execute_process(
-  COMMAND "${Python3_EXECUTABLE}" "${PACKAGE_TOOL}" configure
-          "--package-dir=${PACKAGE_DIR}" "--out-dir=${CMAKE_BINARY_DIR}/package"
-          "${PACKAGE_ARGUMENT_PACKAGE_COMPANY_NAME}" "${PACKAGE_ARGUMENT_PACKAGE_LEGAL_COPYRIGHT}"
-          "${PACKAGE_ARGUMENT_PACKAGE_IDENTITY_NAME}" ${package_options}
-  RESULT_VARIABLE status ERROR_VARIABLE refusal)
-if(NOT status EQUAL 0)
-  string(STRIP "${refusal}" refusal)
-  message(FATAL_ERROR "${refusal}")
-endif()
-# Sets PAYLOAD_DIR, PAYLOAD_FILES, PAYLOAD_RC, PAYLOAD_DIGESTS, PACKAGE_INPUTS
-# and the wizard resource script of each execution level.
-include("${CMAKE_BINARY_DIR}/package/resources.cmake")
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PACKAGE_INPUTS})
+# The three delivered files' names, from the one list the wizard reads too.
+file(STRINGS "${CMAKE_SOURCE_DIR}/package/PayloadNames.h" name_lines
+  REGEX "^#define PAYLOAD_FILE[123]_NAME ")
+set(PAYLOAD_NAMES)
+foreach(line IN LISTS name_lines)
+  string(REGEX REPLACE "^#define PAYLOAD_FILE[123]_NAME \"(.*)\"$" "\\1" name "${line}")
+  list(APPEND PAYLOAD_NAMES "${name}")
+endforeach()
 
 # A small Windows program: the sample package's stand-in installer, and the
 # executable item of the tests' own payload.
@@ -62,33 +25,82 @@ target_link_options(sample_installer PRIVATE -s)
 set_target_properties(sample_installer PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bin")
 set(SAMPLE_INSTALLER "${CMAKE_BINARY_DIR}/bin/sample_installer.exe")
 
-if(PACKAGE_GENERATED_PAYLOAD)
-  # The sample package's files are made at build time at their real sizes:
-  # a small Windows program grown to size, a PDF and a readme.
+# WIZARD_PACKAGE_FOLDER: the folder makewizard reads. PAYLOAD_DIR and
+# PAYLOAD_FILES: the three files, for the tests that compare what the wizard
+# delivers. PACKAGE_INPUTS: the files whose change makes the wizard again.
+if(PACKAGE_DIR STREQUAL "${RESOURCES_DIR}/sample-package")
+  # The sample's files are made at build time at their real sizes (a small
+  # Windows program grown to size, a PDF and a readme), in a copy of the
+  # folder in the build tree.
+  set(WIZARD_PACKAGE_FOLDER "${CMAKE_BINARY_DIR}/sample-package")
+  foreach(name package.cmake agreement.txt program.ico)
+    configure_file("${PACKAGE_DIR}/${name}" "${WIZARD_PACKAGE_FOLDER}/${name}" COPYONLY)
+  endforeach()
+  set(PAYLOAD_DIR "${WIZARD_PACKAGE_FOLDER}")
+  list(TRANSFORM PAYLOAD_NAMES PREPEND "${PAYLOAD_DIR}/" OUTPUT_VARIABLE PAYLOAD_FILES)
   add_custom_command(OUTPUT ${PAYLOAD_FILES}
     COMMAND Python3::Interpreter "${CMAKE_SOURCE_DIR}/scripts/make_sample_payload.py"
             --program "${SAMPLE_INSTALLER}" --out-dir "${PAYLOAD_DIR}"
     DEPENDS sample_installer "${CMAKE_SOURCE_DIR}/scripts/make_sample_payload.py"
     COMMENT "Generating the sample package's files")
+  set(PACKAGE_INPUTS ${PAYLOAD_FILES})
+  foreach(name package.cmake agreement.txt program.ico)
+    list(APPEND PACKAGE_INPUTS "${WIZARD_PACKAGE_FOLDER}/${name}")
+  endforeach()
+else()
+  set(WIZARD_PACKAGE_FOLDER "${PACKAGE_DIR}")
+  set(PAYLOAD_DIR "${PACKAGE_DIR}")
+  list(TRANSFORM PAYLOAD_NAMES PREPEND "${PAYLOAD_DIR}/" OUTPUT_VARIABLE PAYLOAD_FILES)
+  # Only the files there now: for a missing one makewizard says what is
+  # wrong, and a wizard it refused is made again by the next build.
+  set(PACKAGE_INPUTS)
+  foreach(file "${PACKAGE_DIR}/package.cmake" "${PACKAGE_DIR}/agreement.txt"
+               "${PACKAGE_DIR}/program.ico" ${PAYLOAD_FILES})
+    if(EXISTS "${file}" AND NOT IS_DIRECTORY "${file}")
+      list(APPEND PACKAGE_INPUTS "${file}")
+    endif()
+  endforeach()
 endif()
-# At build time, since the sample's files exist only then.
-add_custom_command(OUTPUT "${PAYLOAD_DIGESTS}"
-  COMMAND Python3::Interpreter "${PACKAGE_TOOL}" digests "${PAYLOAD_DIGESTS}" ${PAYLOAD_FILES}
-  DEPENDS ${PAYLOAD_FILES} "${PACKAGE_TOOL}"
-  COMMENT "Digesting the package's files" VERBATIM)
-add_custom_target(package_payload DEPENDS ${PAYLOAD_FILES} "${PAYLOAD_DIGESTS}")
-# windres does not tell the build which files a resource script reads.
-set_source_files_properties("${PAYLOAD_RC}" PROPERTIES OBJECT_DEPENDS
-  "${PAYLOAD_FILES};${PAYLOAD_DIGESTS}")
+add_custom_target(package_payload DEPENDS ${PACKAGE_INPUTS})
 
-# Puts at rc_file the resource script for icon, pictures, agreement, version
-# record and a manifest at the given execution level (the tests run without
-# elevation). name is no longer used.
-function(wizard_resources name rc_file execution_level)
-  if(NOT DEFINED PACKAGE_WIZARD_RC_${execution_level})
-    message(FATAL_ERROR "wizard_resources: no manifest execution level \"${execution_level}\"")
+# wizard_from_stub(TARGET STUB_TARGET OUTPUT [EXECUTION_LEVEL level]
+#                  [FOLDER folder] [INPUTS files...] [SIGN] [EXCLUDE_FROM_ALL])
+# makes OUTPUT from the linked stub and the package folder (the build's own
+# by default) with makewizard, under the target TARGET. The tests' wizards
+# run without elevation (a level makewizard takes but does not advertise).
+# SIGN signs it afterwards when signing is configured.
+function(wizard_from_stub target stub output)
+  cmake_parse_arguments(PARSE_ARGV 3 arg "SIGN;EXCLUDE_FROM_ALL" "EXECUTION_LEVEL;FOLDER" "INPUTS")
+  set(folder "${WIZARD_PACKAGE_FOLDER}")
+  set(inputs ${PACKAGE_INPUTS})
+  if(arg_FOLDER)
+    set(folder "${arg_FOLDER}")
+    set(inputs ${arg_INPUTS})
   endif()
-  configure_file("${PACKAGE_WIZARD_RC_${execution_level}}" "${rc_file}" COPYONLY)
-  set_source_files_properties("${rc_file}" PROPERTIES OBJECT_DEPENDS
-    "${PACKAGE_WIZARD_RC_INPUTS_${execution_level}}")
+  set(options)
+  if(WIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY)
+    list(APPEND options --for-64bit-windows-only)
+  endif()
+  if(arg_EXECUTION_LEVEL)
+    list(APPEND options "--execution-level=${arg_EXECUTION_LEVEL}")
+  endif()
+  set(sign)
+  if(arg_SIGN)
+    # Switching signing on or off, or another key, makes and signs again.
+    list(APPEND inputs ${WIZARD_SIGN_INPUTS})
+    if(WIZARD_SIGN_COMMAND)
+      set(sign COMMAND "${CMAKE_SOURCE_DIR}/scripts/sign.sh" "${output}" ${WIZARD_SIGN_COMMAND})
+    endif()
+  endif()
+  add_custom_command(OUTPUT "${output}"
+    COMMAND "${MAKEWIZARD}" build "$<TARGET_FILE:${stub}>" "${folder}" "${output}" ${options}
+    ${sign}
+    DEPENDS ${stub} "${MAKEWIZARD}" makewizard_native ${inputs}
+    COMMENT "Making ${output} with makewizard"
+    VERBATIM)
+  if(arg_EXCLUDE_FROM_ALL)
+    add_custom_target(${target} DEPENDS "${output}")
+  else()
+    add_custom_target(${target} ALL DEPENDS "${output}")
+  endif()
 endfunction()

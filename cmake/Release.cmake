@@ -1,7 +1,6 @@
 # Release builds: the same bytes from the same sources, and an Authenticode
-# signature added right after the link when a key is configured.
-# Include before any target is created; call wizard_sign(TARGET) after the
-# program's add_executable.
+# signature added right after makewizard when a key is configured.
+# Include before any target is created; wizard_from_stub(... SIGN) signs.
 
 # --- The same bytes ---------------------------------------------------------
 # The only bytes that differ between two links are the PE header's
@@ -122,7 +121,7 @@ if(WIZARD_SIGN_COMMAND)
 endif()
 
 # What the signature depends on, so that switching signing on or off or
-# changing the key links and signs again (the secrets themselves stay out).
+# changing the key makes and signs again (the secrets themselves stay out).
 file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/signing-settings.txt" @ONLY CONTENT
 "pkcs12=${WIZARD_SIGN_PKCS12}
 module=${WIZARD_SIGN_PKCS11_MODULE}
@@ -133,16 +132,8 @@ timestamp=${WIZARD_SIGN_TIMESTAMP_URL}
 ")
 list(APPEND _wizard_sign_inputs "${CMAKE_BINARY_DIR}/signing-settings.txt")
 
-# Signs TARGET in place right after its link. scripts/sign.sh signs into a
-# temporary name and renames on success; on failure it deletes the linked
-# file, so no unsigned program stands under the signed name and the next
-# build links and signs again.
-function(wizard_sign target)
-  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${_wizard_sign_inputs})
-  if(WIZARD_SIGN_COMMAND)
-    add_custom_command(TARGET ${target} POST_BUILD
-      COMMAND "${CMAKE_SOURCE_DIR}/scripts/sign.sh" "$<TARGET_FILE:${target}>" ${WIZARD_SIGN_COMMAND}
-      COMMENT "Signing ${target}"
-      VERBATIM)
-  endif()
-endfunction()
+# What signing depends on (wizard_from_stub ... SIGN in cmake/Package.cmake
+# signs with scripts/sign.sh, which signs into a temporary name and renames
+# on success; on failure it deletes the wizard, so no unsigned program
+# stands under the signed name and the next build makes and signs it again).
+set(WIZARD_SIGN_INPUTS ${_wizard_sign_inputs})

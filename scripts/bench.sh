@@ -65,8 +65,8 @@ package() {
     : >"$dir/ReadMe_E.txt"
   else
     [ -s "$dir/VELNORIX410aE.exe" ] || head -c "$bytes" /dev/urandom >"$dir/VELNORIX410aE.exe"
-    cp "$root/build-bench/sample/sample-payload/VELNORIX_User'sManual.pdf" \
-      "$root/build-bench/sample/sample-payload/ReadMe_E.txt" "$dir/"
+    cp "$root/build-bench/sample/sample-package/VELNORIX_User'sManual.pdf" \
+      "$root/build-bench/sample/sample-package/ReadMe_E.txt" "$dir/"
   fi
 }
 
@@ -91,7 +91,7 @@ done
 
 # The NSIS peer: the same three files, a licence, directory, progress and
 # finish page, uncompressed.
-sample_payload="$out/sample/sample-payload"
+sample_payload="$out/sample/sample-package"
 cat >"$out/peer.nsi" <<NSI
 !include "MUI2.nsh"
 Name "ORVEN VELNORIX"
@@ -186,6 +186,41 @@ for mib in $sizes_mib; do
   phase_row "$mib MiB" "$out/build-$mib$runs_in"
 done
 
+# The builder: makewizard on each package beside makensis on the same files
+# and the floor, cp plus sha256sum of the same bytes (median time, largest
+# peak resident memory of the runs, from GNU time).
+measure() {
+  local times=() peak=0 start kib
+  for _ in $(seq "$runs"); do
+    start=$(now_ms)
+    /usr/bin/time -f %M -o "$out/time.txt" "$@" >/dev/null 2>&1
+    times+=($(($(now_ms) - start)))
+    kib=$(tail -n 1 "$out/time.txt")
+    [ "$kib" -gt "$peak" ] && peak=$kib
+  done
+  echo "$(printf '%s\n' "${times[@]}" | median) $peak"
+}
+builder_rows=()
+builder_row() {
+  local name=$1 package=$2 files mw nsis floor
+  files=("$package/VELNORIX410aE.exe" "$package/VELNORIX_User'sManual.pdf" "$package/ReadMe_E.txt")
+  sed -e "s|^OutFile .*|OutFile \"$out/peer-built.exe\"|" \
+      -e "s|$sample_payload/|$package/|" "$out/peer.nsi" >"$out/peer-$name.nsi"
+  mw=$(measure "$out/sample/bin/makewizard" build "$out/sample/bin/wizard-stub.exe" "$package" \
+         "$out/built.exe")
+  nsis=$(measure makensis -V1 "$out/peer-$name.nsi")
+  floor=$(measure bash -c 'mkdir -p "$0" && cp "$@" "$0/" && sha256sum "$@"' "$out/floor-copy" "${files[@]}")
+  rm -rf "$out/built.exe" "$out/peer-built.exe" "$out/floor-copy"
+  read -r mw_ms mw_kib <<<"$mw"
+  read -r nsis_ms nsis_kib <<<"$nsis"
+  read -r floor_ms floor_kib <<<"$floor"
+  builder_rows+=("| $name | $mw_ms ms, $((mw_kib / 1024)) MiB | $nsis_ms ms, $((nsis_kib / 1024)) MiB | $floor_ms ms | $(ratio "$mw_ms" "$floor_ms") |")
+}
+builder_row "sample (3.6 MiB)" "$out/sample/sample-package"
+for mib in $sizes_mib; do
+  builder_row "$mib MiB" "$out/package-$mib"
+done
+
 {
   echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo), $("$WINE" --version), Xvfb; $(date -u +%F)"
   echo
@@ -213,4 +248,8 @@ done
   echo "| longest silence (worst of $runs, ms) | ours: staging, check, clean-up, pages | while the shell's copy runs |"
   echo "|---|---|---|"
   printf '%s\n' "${silence_rows[@]}"
+  echo
+  echo "| making the wizard (median of $runs) | makewizard | makensis, uncompressed | floor: cp + sha256sum | ratio to the floor |"
+  echo "|---|---|---|---|---|"
+  printf '%s\n' "${builder_rows[@]}"
 } | tee "$out/performance.md"

@@ -5,12 +5,22 @@ lie inside the file, and a PE checksum that matches.
 
     check_program_layout.py PROGRAM
 """
-import os
 import struct
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "scripts"))
-from page_align_resources import pe_checksum  # noqa: E402
+
+def pe_checksum(data, checksum_offset):
+    """16-bit one's-complement sum of the file, the checksum field left out,
+    plus the file's length."""
+    total = 0
+    for i in range(0, len(data) - 1, 2):
+        if not checksum_offset <= i < checksum_offset + 4:
+            total += data[i] | data[i + 1] << 8
+    if len(data) % 2:
+        total += data[-1]
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return (total + len(data)) & 0xFFFFFFFF
 
 
 def problems(data):

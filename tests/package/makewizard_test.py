@@ -22,7 +22,14 @@ import tempfile
 import time
 import unittest
 
-import pefile
+try:
+    import pefile
+except ImportError:
+    # Debian's python3-pefile is the system Python's: run there when the
+    # Python at hand lacks it.
+    if sys.executable != "/usr/bin/python3" and os.path.exists("/usr/bin/python3"):
+        os.execv("/usr/bin/python3", ["/usr/bin/python3", *sys.argv])
+    raise
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))

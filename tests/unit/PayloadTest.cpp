@@ -74,4 +74,16 @@ TEST(SaveToFile, MissingFolderRaisesTheFileCreationError) {
                 toolkit::SystemErrorText(ERROR_PATH_NOT_FOUND));
 }
 
+// The payload's section is not writable, so Windows maps it as it is and
+// charges no commit for it: a large package must start on a machine without
+// a page file.
+TEST(PayloadItem, IsMappedReadOnly) {
+  const auto bytes = RawResource(L"FILE1");
+  ASSERT_TRUE(bytes);
+  MEMORY_BASIC_INFORMATION region{};
+  ASSERT_NE(VirtualQuery(bytes->data(), &region, sizeof region), 0u);
+  EXPECT_EQ(region.Protect, static_cast<DWORD>(PAGE_READONLY));
+  EXPECT_EQ(region.Type, static_cast<DWORD>(MEM_IMAGE));
+}
+
 } // namespace

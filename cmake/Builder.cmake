@@ -1,0 +1,26 @@
+# makewizard (builder/), built beside the wizard: natively for this host, as
+# build/bin/makewizard, and as a static 64-bit Windows console program,
+# build/bin/makewizard.exe. The build runs the native one to make every
+# wizard from its stub.
+include(ExternalProject)
+
+set(MAKEWIZARD "${CMAKE_BINARY_DIR}/bin/makewizard")
+set(MAKEWIZARD_EXE "${CMAKE_BINARY_DIR}/bin/makewizard.exe")
+
+# Its own project, so that the host's compiler builds it, not the cross one.
+# Built every time: the project decides itself whether anything changed.
+ExternalProject_Add(makewizard_native
+  SOURCE_DIR "${CMAKE_SOURCE_DIR}/builder"
+  BINARY_DIR "${CMAKE_BINARY_DIR}/makewizard-native"
+  CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE= -DCMAKE_BUILD_TYPE=
+  INSTALL_COMMAND "${CMAKE_COMMAND}" -E copy_if_different <BINARY_DIR>/makewizard "${MAKEWIZARD}"
+  BUILD_ALWAYS ON
+  BUILD_BYPRODUCTS "${MAKEWIZARD}")
+ExternalProject_Add(makewizard_windows
+  SOURCE_DIR "${CMAKE_SOURCE_DIR}/builder"
+  BINARY_DIR "${CMAKE_BINARY_DIR}/makewizard-windows"
+  CMAKE_ARGS "-DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/builder/x86_64-w64-mingw32.cmake"
+             -DCMAKE_BUILD_TYPE=
+  INSTALL_COMMAND "${CMAKE_COMMAND}" -E copy_if_different <BINARY_DIR>/makewizard.exe "${MAKEWIZARD_EXE}"
+  BUILD_ALWAYS ON
+  BUILD_BYPRODUCTS "${MAKEWIZARD_EXE}")
