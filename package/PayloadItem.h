@@ -2,6 +2,8 @@
 // read in place where the loader mapped them, and written out unchanged.
 #pragma once
 
+#include "package/PayloadNames.h"
+
 #include <windows.h>
 
 #include <cstddef>
@@ -54,7 +56,7 @@ struct PayloadFile {
   const wchar_t *fileName;
 };
 inline constexpr PayloadFile kPayloadFiles[] = {
-    {L"FILE1", L"\\VELNORIX410aE.exe"},
-    {L"FILE2", L"\\VELNORIX_User'sManual.pdf"},
-    {L"FILE3", L"\\ReadMe_E.txt"},
+    {L"FILE1", L"\\" PAYLOAD_FILE1_NAME},
+    {L"FILE2", L"\\" PAYLOAD_FILE2_NAME},
+    {L"FILE3", L"\\" PAYLOAD_FILE3_NAME},
 };

@@ -18,9 +18,17 @@ import textwrap
 
 from generated_files import write_if_changed
 
-EXE_NAME, EXE_SIZE = "VELNORIX410aE.exe", 3192872
-PDF_NAME, PDF_SIZE = "VELNORIX_User'sManual.pdf", 532997
-README_NAME, README_SIZE = "ReadMe_E.txt", 5834
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def payload_names():
+    """The three names, from the one list the wizard and makewizard read."""
+    with open(os.path.join(ROOT, "package", "PayloadNames.h"), encoding="utf-8") as f:
+        return re.findall(r'^#define PAYLOAD_FILE[123]_NAME "(.*)"$', f.read(), re.M)
+
+
+EXE_NAME, PDF_NAME, README_NAME = payload_names()
+EXE_SIZE, PDF_SIZE, README_SIZE = 3192872, 532997, 5834
 SIZES = {EXE_NAME: EXE_SIZE, PDF_NAME: PDF_SIZE, README_NAME: README_SIZE}
 
 PRODUCT = "ORVEN VELNORIX Serial Emulation Driver"
