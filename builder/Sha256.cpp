@@ -2,9 +2,7 @@
 
 #include <cstring>
 
-namespace {
-
-constexpr std::uint32_t kRound[64] = {
+const std::uint32_t Sha256::kRoundConstants[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4,
     0xab1c5ed5, 0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe,
     0x9bdc06a7, 0xc19bf174, 0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f,
@@ -15,6 +13,10 @@ constexpr std::uint32_t kRound[64] = {
     0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7,
     0xc67178f2};
+
+namespace {
+
+const bool kX86Extensions = Sha256::HasX86Extensions();
 
 inline std::uint32_t Rotr(std::uint32_t x, int n) { return x >> n | x << (32 - n); }
 
@@ -34,7 +36,7 @@ void Sha256::Block(const std::uint8_t *block) {
   std::uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
   for (int i = 0; i < 64; ++i) {
     const std::uint32_t t1 =
-        h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
+        h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRoundConstants[i] + w[i];
     const std::uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
     h = g;
     g = f;
@@ -55,6 +57,13 @@ void Sha256::Block(const std::uint8_t *block) {
   state_[7] += h;
 }
 
+void Sha256::Blocks(const std::uint8_t *data, std::size_t blocks) {
+  if (kX86Extensions)
+    return X86Blocks(data, blocks);
+  for (; blocks; --blocks, data += 64)
+    Block(data);
+}
+
 void Sha256::Add(const std::uint8_t *data, std::size_t size) {
   totalBytes_ += size;
   if (pendingSize_) {
@@ -65,11 +74,12 @@ void Sha256::Add(const std::uint8_t *data, std::size_t size) {
     size -= take;
     if (pendingSize_ < sizeof pending_)
       return;
-    Block(pending_);
+    Blocks(pending_, 1);
     pendingSize_ = 0;
   }
-  for (; size >= 64; data += 64, size -= 64)
-    Block(data);
+  Blocks(data, size / 64);
+  data += size / 64 * 64;
+  size %= 64;
   std::memcpy(pending_, data, size);
   pendingSize_ = size;
 }

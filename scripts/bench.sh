@@ -57,8 +57,7 @@ build() {
 package() {
   local dir=$1 bytes=$2 sample="$root/resources/sample-package"
   mkdir -p "$dir"
-  grep -v GENERATED_PAYLOAD "$sample/package.cmake" >"$dir/package.cmake"
-  cp "$sample/agreement.txt" "$sample/program.ico" "$dir/"
+  cp "$sample/package.cmake" "$sample/agreement.txt" "$sample/program.ico" "$dir/"
   if [ "$bytes" = 0 ]; then
     : >"$dir/VELNORIX410aE.exe"
     : >"$dir/VELNORIX_User'sManual.pdf"
