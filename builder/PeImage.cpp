@@ -48,7 +48,7 @@ PeImage PeImage::Read(platform::File &file, const std::string &path) {
   if (image.directories_ + 8 * kBaseRelocationDirectory + 8 > image.sectionTable_)
     throw notAProgram("its optional header is cut short");
   const std::size_t headersEnd = image.sectionTable_ + kSectionHeaderSize * sectionCount;
-  if (image.sectionTable_ + 0 > start.size() || headersEnd > start.size())
+  if (headersEnd > start.size())
     throw notAProgram("its section table is cut short");
   image.directoryCount_ = std::min<std::uint32_t>(
       Le32(&start[image.optional_ + (image.is64Bit_ ? 108 : 92)]),
