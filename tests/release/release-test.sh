@@ -100,6 +100,10 @@ reproducible)
     if grep -qaF "$dir" "$program"; then fail "$program holds the build path $dir"; fi
   done
   echo "Same bytes in $RELEASE_PROGRAM and $program, stamped $RELEASE_STAMP"
+  # The owner's kit too: stub, both builders and the zip, from another folder.
+  "$RELEASE_CMAKE" --build "$tree" --target owner-kit -j"$(nproc)"
+  cmp "$RELEASE_MAIN_TREE/owner-kit.zip" "$tree/owner-kit.zip" || fail "two owner's kits differ"
+  echo "Same bytes in both owner's kits"
   ;;
 pkcs12)
   make_pki "$pki"
