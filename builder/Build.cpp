@@ -10,6 +10,7 @@
 #include "builder/Refusal.h"
 #include "builder/ResourceTree.h"
 #include "builder/Sha256.h"
+#include "builder/StubMarker.h"
 #include "builder/VersionRecord.h"
 #include "resources/ResourceIds.h"
 
@@ -175,26 +176,18 @@ StubLayout CheckStub(const PeImage &image, const std::string &path) {
 const ResourceId kRcData = ResourceId::Ordinal(kRtRcData);
 
 void CheckMarker(const ResourceTree &tree, const std::string &path) {
-  const ResourceData *marker = tree.Find(kRcData, ResourceId::Named(WIZARD_STUB_MARKER_NAME));
-  if (!marker)
+  const StubMarker marker = ReadStubMarker(tree);
+  switch (marker.state) {
+  case StubMarker::State::Absent:
     throw Refusal(path + " is not a wizard stub (it carries no " WIZARD_STUB_MARKER_NAME " marker): " + kGetStub);
-  const std::string expected = WIZARD_STUB_MARKER;
-  if (marker->size <= 256) {
-    struct Collect : Sink {
-      std::string bytes;
-      void Write(const std::uint8_t *data, std::size_t size) override { bytes.append(data, data + size); }
-    } collected;
-    marker->source->WriteTo(collected);
-    if (collected.bytes == expected)
+  case StubMarker::State::Known:
+    if (marker.format == WIZARD_STUB_FORMAT)
       return;
-    const std::string prefix = expected.substr(0, expected.find_first_of("0123456789"));
-    const std::string &text = collected.bytes;
-    if (text.compare(0, prefix.size(), prefix) == 0 && text.size() > prefix.size() + 1 && text.back() == '\n') {
-      const std::string version = text.substr(prefix.size(), text.size() - prefix.size() - 1);
-      if (std::all_of(version.begin(), version.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        throw Refusal(path + " is a wizard stub of format " + version + ", but this makewizard builds from format " +
-                      std::to_string(WIZARD_STUB_FORMAT) + " only: use the makewizard that came with that stub.");
-    }
+    throw Refusal(path + " is a wizard stub of format " + std::to_string(marker.format) +
+                  ", but this makewizard builds from format " + std::to_string(WIZARD_STUB_FORMAT) +
+                  " only: use the makewizard that came with that stub.");
+  case StubMarker::State::Unreadable:
+    break;
   }
   throw Refusal(path + " carries a " WIZARD_STUB_MARKER_NAME " marker makewizard cannot read: " + kGetStub);
 }
@@ -298,11 +291,23 @@ void BuildWizard(const BuildRequest &request) {
     throw Refusal(stubPath + " cannot be read (" + error.what() + "): check that it is a file you may read.");
   }
   try {
-    const PeImage image = PeImage::Read(*stub, stubPath);
+    std::optional<PeImage> read;
+    try {
+      read.emplace(PeImage::Read(*stub));
+    } catch (const NotAProgram &error) {
+      throw Refusal(stubPath + " is not a Windows program (" + error.what() + "): " + kGetStub);
+    }
+    const PeImage &image = *read;
     const StubLayout stubLayout = CheckStub(image, stubPath);
     const Section &oldResources = image.Sections()[stubLayout.resources];
-    ResourceTree tree =
-        ResourceTree::Read(*stub, oldResources, image.Directory(kResourceDirectory).virtualAddress, stubPath);
+    std::optional<ResourceTree> readTree;
+    try {
+      readTree.emplace(
+          ResourceTree::Read(*stub, oldResources, image.Directory(kResourceDirectory).virtualAddress));
+    } catch (const ResourceTree::Damaged &error) {
+      throw Refusal(stubPath + " has a damaged resource directory (" + error.what() + "): " + kGetStub);
+    }
+    ResourceTree &tree = *readTree;
     CheckMarker(tree, stubPath);
     CheckNothingToReplace(tree, stubPath);
 
@@ -348,7 +353,13 @@ void BuildWizard(const BuildRequest &request) {
                     " make a wizard of 2 GiB or more, which Windows cannot load: make its files smaller.");
     const Bytes headers = image.RewrittenHeaders(sections, directories);
 
-    Output output(outputPath);
+    Output output(outputPath, [&](const platform::SystemError &error) {
+      const std::string folder = platform::ParentFolder(outputPath);
+      return Refusal("makewizard could not write the wizard " + outputPath + " (" + error.what() +
+                     "); nothing was written under that name. " +
+                     (error.diskFull ? "Free some space on the disk of " + folder + " and build again."
+                                     : "Check that you may write to " + folder + " and build again."));
+    });
     ImageSink sink(output);
     sink.Write(headers.data(), headers.size());
     CopyStub(*stub, headers.size(), oldResources.pointerToRawData, sink);

@@ -3,6 +3,7 @@
 #include "builder/Refusal.h"
 
 #include <cstdint>
+#include <stdexcept>
 #include <tuple>
 
 const char kIconNeeds[] = "48, 32 and 16 pixel images at 32 bits per pixel";
@@ -142,4 +143,16 @@ Bytes IconGroup(const std::vector<IconImage> &images, std::uint16_t firstId) {
     Append16(group, static_cast<std::uint16_t>(firstId + i));
   }
   return group;
+}
+
+std::vector<IconSize> ReadIconGroup(const Bytes &group) {
+  if (group.size() < 6 || Le16(&group[2]) != 1 || group.size() < 6 + 14 * std::size_t{Le16(&group[4])})
+    throw std::runtime_error("its icon directory is damaged");
+  std::vector<IconSize> sizes;
+  for (std::size_t i = 0; i < Le16(&group[4]); ++i) {
+    const std::uint8_t *entry = &group[6 + 14 * i];
+    // A width or height of 0 stands for 256.
+    sizes.push_back({entry[0] ? entry[0] : 256u, entry[1] ? entry[1] : 256u, Le16(entry + 6), Le16(entry + 12)});
+  }
+  return sizes;
 }

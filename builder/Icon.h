@@ -22,4 +22,12 @@ std::vector<IconImage> ReadIcon(const std::string &path, const std::string &data
 // The group directory for images numbered from `firstId`.
 Bytes IconGroup(const std::vector<IconImage> &images, std::uint16_t firstId);
 
+// What a group directory lists of each image, as Windows reads it.
+struct IconSize {
+  unsigned width, height, bitCount;
+  std::uint16_t id;
+};
+// Throws std::runtime_error when the directory is damaged.
+std::vector<IconSize> ReadIconGroup(const Bytes &group);
+
 extern const char kIconNeeds[];

@@ -39,3 +39,26 @@ std::string Manifest(const std::string &identity, const std::string &executionLe
   ReplaceAll(manifest, "@ARCHITECTURE@", for64BitStub ? "amd64" : "X86");
   return manifest;
 }
+
+std::optional<std::string> ManifestIdentity(const std::string &manifest) {
+  const std::size_t element = manifest.find("<assemblyIdentity");
+  if (element == std::string::npos)
+    return std::nullopt;
+  const std::string tag = manifest.substr(element, manifest.find('>', element) - element);
+  const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  for (std::size_t at = tag.find("name"); at != std::string::npos; at = tag.find("name", at + 4)) {
+    std::size_t i = at + 4;
+    while (i < tag.size() && space(tag[i]))
+      ++i;
+    // The attribute itself, not the end of another's name.
+    if (!space(tag[at - 1]) || i >= tag.size() || tag[i++] != '=')
+      continue;
+    while (i < tag.size() && space(tag[i]))
+      ++i;
+    const std::size_t end = i < tag.size() ? tag.find(tag[i], i + 1) : std::string::npos;
+    if (end == std::string::npos || (tag[i] != '"' && tag[i] != '\''))
+      return std::nullopt;
+    return tag.substr(i + 1, end - i - 1);
+  }
+  return std::nullopt;
+}

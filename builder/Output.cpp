@@ -1,7 +1,5 @@
 #include "builder/Output.h"
 
-#include "builder/Refusal.h"
-
 #include <cstring>
 
 namespace {
@@ -11,7 +9,8 @@ constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
 
 } // namespace
 
-Output::Output(const std::string &path) : path_(path) {
+Output::Output(const std::string &path, Failure failure, Existing existing, bool executable)
+    : path_(path), failure_(std::move(failure)), existing_(existing) {
   buffer_.reserve(kBufferBytes);
   // Beside the output, so that the rename stays on one file system.
   const std::string stem = path + "." + std::to_string(platform::ProcessId()) + ".partial";
@@ -20,7 +19,7 @@ Output::Output(const std::string &path) : path_(path) {
     // Watched before it exists, so that no interrupt can leave it behind.
     platform::RemoveOnInterrupt(temporary_);
     try {
-      file_.emplace(platform::File::CreateNew(temporary_));
+      file_.emplace(platform::File::CreateNew(temporary_, executable));
     } catch (const platform::SystemError &error) {
       platform::RemoveOnInterrupt("");
       if (attempt < 100 && platform::KindOf(temporary_) != platform::Kind::Missing)
@@ -79,7 +78,10 @@ void Output::Commit() {
     // A full disk may show only when the file is closed.
     file_->Close();
     file_.reset();
-    platform::Rename(temporary_, path_);
+    if (existing_ == Existing::Replace)
+      platform::Rename(temporary_, path_);
+    else
+      platform::RenameNew(temporary_, path_);
   } catch (const platform::SystemError &error) {
     Fail(error);
   }
@@ -87,10 +89,4 @@ void Output::Commit() {
   platform::RemoveOnInterrupt("");
 }
 
-void Output::Fail(const platform::SystemError &error) const {
-  const std::string folder = platform::ParentFolder(path_);
-  throw Refusal("makewizard could not write the wizard " + path_ + " (" + error.what() +
-                "); nothing was written under that name. " +
-                (error.diskFull ? "Free some space on the disk of " + folder + " and build again."
-                                : "Check that you may write to " + folder + " and build again."));
-}
+void Output::Fail(const platform::SystemError &error) const { throw failure_(error); }

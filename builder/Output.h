@@ -1,18 +1,26 @@
-// The wizard written under a temporary name in the output's folder and
-// renamed to the output's name only when complete: no half-written wizard
-// ever bears that name, whatever stops the build (a full disk, an error, an
-// interrupt). On any failure the temporary file is deleted.
+// A file written under a temporary name in its folder and renamed to its
+// own name only when complete: no half-written file ever bears that name,
+// whatever stops the writing (a full disk, an error, an interrupt). On any
+// failure the temporary file is deleted.
 #pragma once
 
 #include "builder/Bytes.h"
 #include "builder/Platform.h"
+#include "builder/Refusal.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
 class Output {
 public:
-  explicit Output(const std::string &path);
+  // The refusal the user gets when the system fails to write.
+  using Failure = std::function<Refusal(const platform::SystemError &error)>;
+  enum class Existing { Replace, Keep };
+
+  // With Existing::Keep, Commit fails rather than replace a file that
+  // appeared under the name meanwhile.
+  Output(const std::string &path, Failure failure, Existing existing = Existing::Replace, bool executable = true);
   ~Output();
   Output(const Output &) = delete;
   Output &operator=(const Output &) = delete;
@@ -27,6 +35,8 @@ private:
   [[noreturn]] void Fail(const platform::SystemError &error) const;
 
   std::string path_;
+  Failure failure_;
+  Existing existing_;
   std::string temporary_;
   std::optional<platform::File> file_;
   Bytes buffer_;

@@ -1,7 +1,6 @@
 #include "builder/PeImage.h"
 
 #include "builder/Platform.h"
-#include "builder/Refusal.h"
 
 #include <algorithm>
 
@@ -15,47 +14,52 @@ constexpr std::size_t kSectionHeaderSize = 40;
 
 } // namespace
 
-PeImage PeImage::Read(platform::File &file, const std::string &path) {
-  const auto notAProgram = [&](const std::string &why) {
-    return Refusal(path + " is not a Windows program (" + why +
-                   "): name the wizard-stub.exe that came with makewizard.");
-  };
+PeImage PeImage::Read(platform::File &file) {
   PeImage image;
   image.fileSize_ = file.Size();
+  const auto notAProgram = [&](const std::string &why) { return NotAProgram(NotAProgram::Kind::NotPe, why); };
+  // What lies past the end of a shorter file was cut off, not never there.
+  const auto beyond = [&](std::uint64_t end, const std::string &why) {
+    return NotAProgram(end > image.fileSize_ ? NotAProgram::Kind::CutShort : NotAProgram::Kind::NotPe, why);
+  };
   // Enough for the DOS header and the headers of any program ld links.
   Bytes start(static_cast<std::size_t>(std::min<std::uint64_t>(image.fileSize_, 64 * 1024)));
   file.ReadAt(0, start.data(), start.size());
-  if (start.size() < 0x40 || start[0] != 'M' || start[1] != 'Z')
+  if (start.size() < 2 || start[0] != 'M' || start[1] != 'Z')
     throw notAProgram("it does not start as one");
+  if (start.size() < 0x40)
+    throw beyond(0x40, "it has no PE header");
   const std::size_t pe = Le32(&start[0x3C]);
-  if (pe + 24 > start.size() || Le32(&start[pe]) != 0x00004550)
+  if (pe + 24 > start.size())
+    throw beyond(std::uint64_t(pe) + 24, "it has no PE header");
+  if (Le32(&start[pe]) != 0x00004550)
     throw notAProgram("it has no PE header");
   const std::uint16_t machine = Le16(&start[pe + 4]);
   const std::uint16_t sectionCount = Le16(&start[pe + 6]);
   const std::size_t optionalSize = Le16(&start[pe + 20]);
   image.optional_ = pe + 24;
   if (image.optional_ + 2 > start.size())
-    throw notAProgram("its optional header is cut short");
+    throw beyond(image.optional_ + 2, "its optional header is cut short");
   const std::uint16_t magic = Le16(&start[image.optional_]);
   if (magic == kMagicPe32 && machine == kMachineI386)
     image.is64Bit_ = false;
   else if (magic == kMagicPe32Plus && machine == kMachineAmd64)
     image.is64Bit_ = true;
   else
-    throw notAProgram("it is neither a 32-bit x86 nor a 64-bit x64 program");
+    throw NotAProgram(NotAProgram::Kind::OtherMachine, "it is neither a 32-bit x86 nor a 64-bit x64 program");
   image.directories_ = image.optional_ + (image.is64Bit_ ? 112 : 96);
   image.sectionTable_ = image.optional_ + optionalSize;
   if (image.directories_ + 8 * kBaseRelocationDirectory + 8 > image.sectionTable_)
     throw notAProgram("its optional header is cut short");
   const std::size_t headersEnd = image.sectionTable_ + kSectionHeaderSize * sectionCount;
   if (headersEnd > start.size())
-    throw notAProgram("its section table is cut short");
+    throw beyond(headersEnd, "its section table is cut short");
   image.directoryCount_ = std::min<std::uint32_t>(
       Le32(&start[image.optional_ + (image.is64Bit_ ? 108 : 92)]),
       static_cast<std::uint32_t>((image.sectionTable_ - image.directories_) / 8));
   const std::uint32_t sizeOfHeaders = Le32(&start[image.optional_ + kSizeOfHeaders]);
   if (sizeOfHeaders < headersEnd || sizeOfHeaders > start.size())
-    throw notAProgram("its SizeOfHeaders does not cover its headers");
+    throw beyond(sizeOfHeaders, "its SizeOfHeaders does not cover its headers");
   image.headers_.assign(start.begin(), start.begin() + sizeOfHeaders);
   for (std::size_t i = 0; i < sectionCount; ++i) {
     const std::uint8_t *header = &image.headers_[image.sectionTable_ + kSectionHeaderSize * i];
@@ -67,11 +71,11 @@ PeImage PeImage::Read(platform::File &file, const std::string &path) {
     section.sizeOfRawData = Le32(header + 16);
     section.pointerToRawData = Le32(header + 20);
     section.characteristics = Le32(header + 36);
-    if (section.sizeOfRawData &&
-        std::uint64_t(section.pointerToRawData) + section.sizeOfRawData > image.fileSize_)
-      throw notAProgram("its section " + section.name + " runs past the end of the file");
     image.sections_.push_back(section);
   }
+  if (image.EndOfSections() > image.fileSize_)
+    throw NotAProgram(NotAProgram::Kind::CutShort, "its sections run past the end of the file",
+                      image.EndOfSections());
   return image;
 }
 

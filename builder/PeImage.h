@@ -6,6 +6,7 @@
 #include "builder/Bytes.h"
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -32,10 +33,22 @@ enum DataDirectoryIndex { kResourceDirectory = 2, kSecurityDirectory = 4, kBaseR
 inline constexpr std::uint32_t kScnCntInitializedData = 0x00000040;
 inline constexpr std::uint32_t kScnMemRead = 0x40000000;
 
+// Why a file is no PE32 or PE32+ program the builder reads: what() says
+// what is wrong with it, for a message that names the file.
+class NotAProgram : public std::runtime_error {
+public:
+  enum class Kind { NotPe, OtherMachine, CutShort };
+  NotAProgram(Kind kind, const std::string &why, std::uint64_t needed = 0)
+      : std::runtime_error(why), kind(kind), needed(needed) {}
+  Kind kind;
+  // CutShort: the size the headers describe; 0 when the file ends within them.
+  std::uint64_t needed;
+};
+
 class PeImage {
 public:
-  // Refuses, naming `path`, a file that is not a PE32 or PE32+ program.
-  static PeImage Read(platform::File &file, const std::string &path);
+  // Throws NotAProgram; a failed read, platform::SystemError.
+  static PeImage Read(platform::File &file);
 
   bool Is64Bit() const { return is64Bit_; }
   std::uint64_t FileSize() const { return fileSize_; }

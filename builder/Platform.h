@@ -46,8 +46,9 @@ public:
 class File {
 public:
   static File OpenRead(const std::string &path);
-  // Fails when the path exists: never takes over another's file.
-  static File CreateNew(const std::string &path);
+  // Fails when the path exists: never takes over another's file. Where
+  // files have modes, one that is not `executable` gets no execute bits.
+  static File CreateNew(const std::string &path, bool executable = true);
   File(File &&other) noexcept;
   File &operator=(File &&other) = delete;
   File(const File &) = delete;
@@ -70,6 +71,10 @@ private:
 
 // Replaces `to` with `from` in one step.
 void Rename(const std::string &from, const std::string &to);
+// Gives `from` the name `to`, failing when `to` exists.
+void RenameNew(const std::string &from, const std::string &to);
+// One folder, in a folder that exists.
+void CreateFolder(const std::string &path);
 void Remove(const std::string &path) noexcept;
 // Deletes the path when the builder is interrupted (Ctrl+C, a terminal
 // closed, a polite kill); an empty path forgets it.

@@ -96,8 +96,8 @@ File File::OpenRead(const std::string &path) {
   return File(fd);
 }
 
-File File::CreateNew(const std::string &path) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0777);
+File File::CreateNew(const std::string &path, bool executable) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, executable ? 0777 : 0666);
   if (fd < 0)
     Fail();
   return File(fd);
@@ -181,6 +181,27 @@ void File::Close() {
 
 void Rename(const std::string &from, const std::string &to) {
   if (rename(from.c_str(), to.c_str()) != 0)
+    Fail();
+}
+
+void RenameNew(const std::string &from, const std::string &to) {
+  // A second link fails when the name is taken, where rename would replace.
+  if (link(from.c_str(), to.c_str()) == 0) {
+    unlink(from.c_str());
+    return;
+  }
+  // File systems without links (FAT, some network shares): a smaller window.
+  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK)
+    Fail();
+  if (KindOf(to) != Kind::Missing) {
+    errno = EEXIST;
+    Fail();
+  }
+  Rename(from, to);
+}
+
+void CreateFolder(const std::string &path) {
+  if (mkdir(path.c_str(), 0777) != 0)
     Fail();
 }
 

@@ -133,7 +133,7 @@ File File::OpenRead(const std::string &path) {
   return File(reinterpret_cast<std::intptr_t>(file));
 }
 
-File File::CreateNew(const std::string &path) {
+File File::CreateNew(const std::string &path, bool) {
   // Shared for deletion, so that an interrupt can remove it while it is open.
   const HANDLE file = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -228,6 +228,16 @@ void File::Close() {
 void Rename(const std::string &from, const std::string &to) {
   if (!MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    Fail();
+}
+
+void RenameNew(const std::string &from, const std::string &to) {
+  if (!MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), MOVEFILE_WRITE_THROUGH))
+    Fail();
+}
+
+void CreateFolder(const std::string &path) {
+  if (!CreateDirectoryW(SystemPath(path).c_str(), nullptr))
     Fail();
 }
 

@@ -2,7 +2,6 @@
 
 #include "builder/PeImage.h"
 #include "builder/Platform.h"
-#include "builder/Refusal.h"
 
 #include <algorithm>
 #include <functional>
@@ -40,6 +39,16 @@ private:
 
 } // namespace
 
+Bytes Contents(const ResourceData &data) {
+  struct Collect : Sink {
+    Bytes bytes;
+    void Write(const std::uint8_t *data, std::size_t size) override { bytes.insert(bytes.end(), data, data + size); }
+  } collected;
+  collected.bytes.reserve(data.size);
+  data.source->WriteTo(collected);
+  return collected.bytes;
+}
+
 ResourceId ResourceId::Named(const char *ascii) {
   return Named(std::u16string(ascii, ascii + std::char_traits<char>::length(ascii)));
 }
@@ -62,12 +71,8 @@ bool operator<(const ResourceId &left, const ResourceId &right) {
                                       [](char16_t a, char16_t b) { return Upper(a) < Upper(b); });
 }
 
-ResourceTree ResourceTree::Read(platform::File &file, const Section &section, std::uint32_t directoryRva,
-                                const std::string &path) {
-  const auto damaged = [&](const std::string &why) {
-    return Refusal(path + " has a damaged resource directory (" + why +
-                   "): name the wizard-stub.exe that came with makewizard.");
-  };
+ResourceTree ResourceTree::Read(platform::File &file, const Section &section, std::uint32_t directoryRva) {
+  const auto damaged = [](const std::string &why) { return Damaged(why); };
   const std::uint32_t base = directoryRva - section.virtualAddress;
   const std::uint32_t available = std::min(section.virtualSize, section.sizeOfRawData);
   const auto read = [&](std::uint32_t offset, std::uint32_t size) {

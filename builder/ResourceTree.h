@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,9 @@ struct ResourceData {
   std::shared_ptr<DataSource> source;
 };
 
+// The whole of a small resource's data.
+Bytes Contents(const ResourceData &data);
+
 inline constexpr std::uint32_t kRtIcon = 3;
 inline constexpr std::uint32_t kRtRcData = 10;
 inline constexpr std::uint32_t kRtGroupIcon = 14;
@@ -77,10 +81,14 @@ inline constexpr std::uint32_t kLanguageEnglishUs = 0x409;
 
 class ResourceTree {
 public:
-  // The stub's resources; their bytes stay in `file` until written. Refuses,
-  // naming `path`, a directory that is not well formed.
-  static ResourceTree Read(platform::File &file, const Section &section, std::uint32_t directoryRva,
-                           const std::string &path);
+  // What is wrong with a directory that is not well formed.
+  class Damaged : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+  };
+  // A program's resources; their bytes stay in `file` until written.
+  // Throws Damaged.
+  static ResourceTree Read(platform::File &file, const Section &section, std::uint32_t directoryRva);
 
   // Data is laid out in the order it was added.
   void Add(const ResourceId &type, const ResourceId &name, const ResourceId &language, ResourceData data);

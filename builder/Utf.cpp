@@ -131,3 +131,27 @@ std::u16string EncodeUtf16(const std::u32string &text) {
   }
   return units;
 }
+
+std::string Utf16ToUtf8(const std::u16string &units) {
+  std::u32string text;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char32_t unit = units[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      text.push_back(0x10000 + ((unit - 0xD800) << 10) + (units[++i] - 0xDC00));
+    } else {
+      text.push_back(unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit);
+    }
+  }
+  return EncodeUtf8(text);
+}
+
+std::string ValidUtf8(const std::string &bytes) {
+  std::string text;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t length = SequenceLength(bytes, at);
+    text += length ? bytes.substr(at, length) : "\xEF\xBF\xBD";
+    at += length ? length : 1;
+  }
+  return text;
+}

@@ -2,6 +2,7 @@
 
 #include "builder/Utf.h"
 
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -90,4 +91,83 @@ Bytes VersionRecord(const std::string &companyName, const std::string &legalCopy
   Bytes record;
   Write(record, fixed);
   return record;
+}
+
+namespace {
+
+// One node as read: its key, its value's bytes and its children's span.
+struct ReadNode {
+  std::u16string key;
+  std::size_t valueAt, valueEnd, childrenAt, end;
+};
+
+ReadNode ReadAt(const Bytes &record, std::size_t at, std::size_t limit) {
+  const auto damaged = [] { return std::runtime_error("its version record is damaged"); };
+  if (at + 6 > limit)
+    throw damaged();
+  const std::uint16_t length = Le16(&record[at]);
+  const std::uint16_t valueLength = Le16(&record[at + 2]);
+  const bool text = Le16(&record[at + 4]) == 1;
+  // Some resource compilers count the padding after the last child, which
+  // the record need not hold.
+  const std::size_t end = std::min(at + length, limit);
+  if (length < 6)
+    throw damaged();
+  ReadNode node;
+  std::size_t i = at + 6;
+  for (; i + 1 < end && Le16(&record[i]); i += 2)
+    node.key.push_back(static_cast<char16_t>(Le16(&record[i])));
+  if (i + 1 >= end)
+    throw damaged();
+  node.valueAt = std::min(AlignUp<std::size_t>(i + 2, 4), end);
+  // A text's length is counted in characters by some compilers, in bytes by
+  // others: a text value (a string, which has no children) runs to the
+  // node's end or its NUL.
+  const bool string = text && valueLength;
+  node.valueEnd = string ? end : std::min(node.valueAt + valueLength, end);
+  node.childrenAt = string ? end : std::min(AlignUp<std::size_t>(node.valueEnd, 4), end);
+  node.end = end;
+  return node;
+}
+
+template <typename Visit> void Children(const Bytes &record, const ReadNode &parent, Visit visit) {
+  for (std::size_t at = parent.childrenAt; at + 6 <= parent.end;) {
+    const ReadNode child = ReadAt(record, at, parent.end);
+    visit(child);
+    at = AlignUp<std::size_t>(child.end, 4);
+  }
+}
+
+std::string Version(const Bytes &record, std::size_t at) {
+  const std::uint32_t high = Le32(&record[at]), low = Le32(&record[at + 4]);
+  return std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) + "." + std::to_string(low >> 16) + "." +
+         std::to_string(low & 0xFFFF);
+}
+
+} // namespace
+
+VersionFacts ReadVersionRecord(const Bytes &record) {
+  VersionFacts facts;
+  const ReadNode root = ReadAt(record, 0, record.size());
+  if (root.valueEnd - root.valueAt >= 24 && Le32(&record[root.valueAt]) == 0xFEEF04BD) {
+    facts.fileVersion = Version(record, root.valueAt + 8);
+    facts.productVersion = Version(record, root.valueAt + 16);
+  }
+  bool tableRead = false;
+  Children(record, root, [&](const ReadNode &block) {
+    if (block.key != u"StringFileInfo")
+      return;
+    Children(record, block, [&](const ReadNode &table) {
+      if (tableRead)
+        return;
+      tableRead = true;
+      Children(record, table, [&](const ReadNode &string) {
+        std::u16string value;
+        for (std::size_t i = string.valueAt; i + 1 < string.valueEnd && Le16(&record[i]); i += 2)
+          value.push_back(static_cast<char16_t>(Le16(&record[i])));
+        facts.strings[Utf16ToUtf8(string.key)] = Utf16ToUtf8(value);
+      });
+    });
+  });
+  return facts;
 }

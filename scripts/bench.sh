@@ -20,6 +20,7 @@
 # one, or else the 64-bit test build, named in the header; each ratio sets
 # figures of one build beside its own floor.
 # Usage: scripts/bench.sh [--quick]   (--quick: no 1 GiB package, fewer runs)
+# It ends with the builder's table (scripts/bench-builder.sh), on the same packages.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out="$root/build-bench"
@@ -40,6 +41,8 @@ else
   measured="the 64-bit test build ($HOST_KIND_WHY)"
 fi
 shipped_toolchain="$root/cmake/i686-w64-mingw32.cmake"
+SAMPLE_PAYLOAD="$out/sample/sample-package"
+. "$root/scripts/bench-packages.sh"
 
 # build DIR PACKAGE [TARGETS...]: with the toolchain of the build that runs
 # here, or with SHIPPED=1 the shipped one's.
@@ -52,26 +55,8 @@ build() {
   cmake --build "$dir" -j"$(nproc)" --target "$@" >/dev/null
 }
 
-# package DIR FILE1_BYTES: the sample's texts with a FILE1 of that many
-# random bytes (or all three files empty for 0) and the sample's other files.
-package() {
-  local dir=$1 bytes=$2 sample="$root/resources/sample-package"
-  mkdir -p "$dir"
-  cp "$sample/package.cmake" "$sample/agreement.txt" "$sample/program.ico" "$dir/"
-  if [ "$bytes" = 0 ]; then
-    : >"$dir/VELNORIX410aE.exe"
-    : >"$dir/VELNORIX_User'sManual.pdf"
-    : >"$dir/ReadMe_E.txt"
-  else
-    [ -s "$dir/VELNORIX410aE.exe" ] || head -c "$bytes" /dev/urandom >"$dir/VELNORIX410aE.exe"
-    cp "$root/build-bench/sample/sample-package/VELNORIX_User'sManual.pdf" \
-      "$root/build-bench/sample/sample-package/ReadMe_E.txt" "$dir/"
-  fi
-}
-
 size_of() { stat -c %s "$1"; }
 payload_of() { cat "$1"/VELNORIX410aE.exe "$1"/VELNORIX_User\'sManual.pdf "$1"/ReadMe_E.txt | wc -c; }
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 now_ms() { date +%s%3N; }
 
 echo "Building the sample, the empty package and the large packages..." >&2
@@ -88,28 +73,8 @@ for mib in $sizes_mib; do
   build "$out/build-$mib$runs_in" "$out/package-$mib" VELNORIX410aPackageE bench_wizard
 done
 
-# The NSIS peer: the same three files, a licence, directory, progress and
-# finish page, uncompressed.
-sample_payload="$out/sample/sample-package"
-cat >"$out/peer.nsi" <<NSI
-!include "MUI2.nsh"
-Name "ORVEN VELNORIX"
-OutFile "$out/peer.exe"
-SetCompress off
-RequestExecutionLevel admin
-InstallDir "\$EXEDIR"
-!insertmacro MUI_PAGE_LICENSE "$root/resources/sample-package/agreement.txt"
-!insertmacro MUI_PAGE_DIRECTORY
-!insertmacro MUI_PAGE_INSTFILES
-!insertmacro MUI_PAGE_FINISH
-!insertmacro MUI_LANGUAGE "English"
-Section
-  SetOutPath "\$INSTDIR"
-  File "$sample_payload/VELNORIX410aE.exe"
-  File "$sample_payload/VELNORIX_User'sManual.pdf"
-  File "$sample_payload/ReadMe_E.txt"
-SectionEnd
-NSI
+sample_payload="$SAMPLE_PAYLOAD"
+nsis_peer "$out/peer.nsi" "$out/peer.exe" "$sample_payload"
 makensis -V1 "$out/peer.nsi" >/dev/null
 
 . "$root/scripts/wine-session.sh"
@@ -185,41 +150,6 @@ for mib in $sizes_mib; do
   phase_row "$mib MiB" "$out/build-$mib$runs_in"
 done
 
-# The builder: makewizard on each package beside makensis on the same files
-# and the floor, cp plus sha256sum of the same bytes (median time, largest
-# peak resident memory of the runs, from GNU time).
-measure() {
-  local times=() peak=0 start kib
-  for _ in $(seq "$runs"); do
-    start=$(now_ms)
-    /usr/bin/time -f %M -o "$out/time.txt" "$@" >/dev/null 2>&1
-    times+=($(($(now_ms) - start)))
-    kib=$(tail -n 1 "$out/time.txt")
-    [ "$kib" -gt "$peak" ] && peak=$kib
-  done
-  echo "$(printf '%s\n' "${times[@]}" | median) $peak"
-}
-builder_rows=()
-builder_row() {
-  local name=$1 package=$2 files mw nsis floor
-  files=("$package/VELNORIX410aE.exe" "$package/VELNORIX_User'sManual.pdf" "$package/ReadMe_E.txt")
-  sed -e "s|^OutFile .*|OutFile \"$out/peer-built.exe\"|" \
-      -e "s|$sample_payload/|$package/|" "$out/peer.nsi" >"$out/peer-$name.nsi"
-  mw=$(measure "$out/sample/bin/makewizard" build "$out/sample/bin/wizard-stub.exe" "$package" \
-         "$out/built.exe")
-  nsis=$(measure makensis -V1 "$out/peer-$name.nsi")
-  floor=$(measure bash -c 'mkdir -p "$0" && cp "$@" "$0/" && sha256sum "$@"' "$out/floor-copy" "${files[@]}")
-  rm -rf "$out/built.exe" "$out/peer-built.exe" "$out/floor-copy"
-  read -r mw_ms mw_kib <<<"$mw"
-  read -r nsis_ms nsis_kib <<<"$nsis"
-  read -r floor_ms floor_kib <<<"$floor"
-  builder_rows+=("| $name | $mw_ms ms, $((mw_kib / 1024)) MiB | $nsis_ms ms, $((nsis_kib / 1024)) MiB | $floor_ms ms | $(ratio "$mw_ms" "$floor_ms") |")
-}
-builder_row "sample (3.6 MiB)" "$out/sample/sample-package"
-for mib in $sizes_mib; do
-  builder_row "$mib MiB" "$out/package-$mib"
-done
-
 {
   echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo), $("$WINE" --version), Xvfb; $(date -u +%F)"
   echo
@@ -247,8 +177,7 @@ done
   echo "| longest silence (worst of $runs, ms) | ours: staging, check, clean-up, pages | while the shell's copy runs |"
   echo "|---|---|---|"
   printf '%s\n' "${silence_rows[@]}"
-  echo
-  echo "| making the wizard (median of $runs) | makewizard | makensis, uncompressed | floor: cp + sha256sum | ratio to the floor |"
-  echo "|---|---|---|---|---|"
-  printf '%s\n' "${builder_rows[@]}"
 } | tee "$out/performance.md"
+
+# The builder's table, from the sample's build above.
+{ echo; "$root/scripts/bench-builder.sh" ${quick:+"$quick"} --build "$out/sample"; } | tee -a "$out/performance.md"

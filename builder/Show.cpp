@@ -1,0 +1,279 @@
+#include "builder/Show.h"
+
+#include "builder/Platform.h"
+#include "builder/TextRules.h"
+#include "builder/Utf.h"
+#include "builder/WizardReader.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+struct Checked {
+  std::uint64_t size = 0;
+  std::optional<Digest> digest;
+  std::string state; // "intact", "damaged" or "missing"
+};
+
+std::string Json(const std::string &text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Json(const std::optional<std::string> &text) { return text ? Json(*text) : "null"; }
+
+struct Agreement {
+  std::string firstLine;
+  std::size_t lines = 0;
+};
+
+// Lines as the wizard's text box shows them: each ends at CR LF (or a lone
+// CR or LF, which the builder never stores).
+Agreement Lines(const std::string &text) {
+  Agreement agreement;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+    if (!agreement.lines++)
+      agreement.firstLine = text.substr(start, end - start);
+    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  return agreement;
+}
+
+// At most `count` characters, whole ones.
+std::string Shortened(const std::string &text, std::size_t count) {
+  const std::u32string characters = DecodeUtf8(text);
+  if (characters.size() <= count)
+    return text;
+  return EncodeUtf8(characters.substr(0, count - 1)) + "…";
+}
+
+std::optional<std::string> VersionString(const Wizard &wizard, const char *key) {
+  if (!wizard.version)
+    return std::nullopt;
+  const auto found = wizard.version->strings.find(key);
+  if (found == wizard.version->strings.end())
+    return std::nullopt;
+  return found->second;
+}
+
+std::optional<std::string> Versioned(const Wizard &wizard, const char *key, std::string VersionFacts::*fixed) {
+  if (const auto text = VersionString(wizard, key))
+    return text;
+  if (wizard.version && !(*wizard.version.*fixed).empty())
+    return *wizard.version.*fixed;
+  return std::nullopt;
+}
+
+// The owner's texts and the versions: labelled for people, keyed for JSON.
+struct Text {
+  const char *label;
+  const char *key;
+  std::optional<std::string> value;
+};
+
+std::vector<Text> Texts(const Wizard &wizard) {
+  return {{"Company name", "company_name", VersionString(wizard, "CompanyName")},
+          {"Copyright", "legal_copyright", VersionString(wizard, "LegalCopyright")},
+          {"Identity name", "identity_name", wizard.identityName},
+          {"Product", "product_name", VersionString(wizard, "ProductName")},
+          {"Product version", "product_version", Versioned(wizard, "ProductVersion", &VersionFacts::productVersion)},
+          {"File version", "file_version", Versioned(wizard, "FileVersion", &VersionFacts::fileVersion)}};
+}
+
+// A wizard's texts are shown as they are, but never as control characters
+// that a terminal would act on.
+std::string Printable(std::string text) {
+  for (char &c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+      c = '?';
+  return text;
+}
+
+std::string MadeBy(const Wizard &wizard) {
+  return wizard.format ? "makewizard " + std::to_string(*wizard.format) : "the build before makewizard";
+}
+
+std::string Padded(std::string text, std::size_t width) {
+  // Widths count characters; the names and labels are ASCII.
+  text.resize(std::max(text.size(), width), ' ');
+  return text;
+}
+
+std::string IconText(const std::vector<IconSize> &icon) {
+  if (icon.empty())
+    return "none";
+  const bool oneDepth = std::all_of(icon.begin(), icon.end(),
+                                    [&](const IconSize &size) { return size.bitCount == icon[0].bitCount; });
+  std::string text;
+  for (std::size_t i = 0; i < icon.size(); ++i) {
+    text += i == 0 ? "" : oneDepth && i + 1 == icon.size() ? " and " : ", ";
+    text += std::to_string(icon[i].width) + "x" + std::to_string(icon[i].height);
+    if (!oneDepth)
+      text += " at " + std::to_string(icon[i].bitCount) + " bpp";
+  }
+  return oneDepth ? text + " at " + std::to_string(icon[0].bitCount) + " bits per pixel" : text;
+}
+
+std::string SignatureText(const Signature &signature) {
+  switch (signature.state) {
+  case Signature::State::Unsigned:
+    return "not signed";
+  case Signature::State::Unreadable:
+    return "signed, but the signature cannot be read (" + signature.problem + ")";
+  case Signature::State::Signed:
+    break;
+  }
+  std::string who = signature.commonName.empty() ? "a certificate without a common name" : signature.commonName;
+  if (!signature.organisation.empty() && signature.organisation != signature.commonName)
+    who += ", " + signature.organisation;
+  return "signed by " + who + " (not verified here)";
+}
+
+void PrintText(const Wizard &wizard, const std::vector<Checked> &checked) {
+  std::string out = wizard.path + ": a " + (wizard.is64Bit ? "64" : "32") + "-bit wizard made by " +
+                    MadeBy(wizard) + "\n\n";
+  std::size_t nameWidth = 0, sizeWidth = 0;
+  for (std::size_t i = 0; i < checked.size(); ++i) {
+    nameWidth = std::max(nameWidth, wizard.items[i].name.size());
+    sizeWidth = std::max(sizeWidth, WithThousands(checked[i].size).size());
+  }
+  std::vector<std::string> damaged;
+  for (std::size_t i = 0; i < checked.size(); ++i) {
+    const WizardItem &item = wizard.items[i];
+    const std::string size = WithThousands(checked[i].size);
+    out += "  " + Padded(item.name, nameWidth) + "  " + std::string(sizeWidth - size.size(), ' ') + size +
+           " bytes  " + checked[i].state + "\n";
+    if (!checked[i].digest) {
+      out += "      the wizard lacks it\n";
+    } else {
+      out += "      SHA-256 " + Hex(*checked[i].digest) + "\n";
+      if (!wizard.digestsProblem.empty())
+        out += "      " + wizard.digestsProblem + "\n";
+      else if (*checked[i].digest != wizard.digests[i])
+        out += "      stored  " + Hex(wizard.digests[i]) + "\n";
+    }
+    if (checked[i].state != "intact")
+      damaged.push_back(item.name + " is " + checked[i].state);
+  }
+  std::vector<Text> facts = Texts(wizard);
+  const Agreement agreement = Lines(wizard.agreement.value_or(""));
+  facts.push_back({"Agreement", "", std::nullopt});
+  if (wizard.agreement)
+    facts.back().value = std::to_string(agreement.lines) + " lines, the first: \"" +
+                         Shortened(agreement.firstLine, 60) + "\"";
+  facts.push_back({"Icon", "", IconText(wizard.icon)});
+  facts.push_back({"Signature", "", SignatureText(wizard.signature)});
+  out += "\n";
+  for (const Text &fact : facts)
+    out += Padded(fact.label, 17) + Printable(fact.value.value_or("none")) + "\n";
+  out += "\n";
+  if (damaged.empty()) {
+    out += "Every file is intact.";
+  } else {
+    std::string names;
+    for (std::size_t i = 0; i < damaged.size(); ++i)
+      names += (i == 0 ? "" : i + 1 == damaged.size() ? " and " : ", ") + damaged[i];
+    out += names + ", so the wizard would refuse to deliver its package. Get the wizard again from where it "
+                   "was published.";
+  }
+  platform::PrintOut(out);
+}
+
+void PrintJson(const Wizard &wizard, const std::vector<Checked> &checked, bool intact) {
+  std::string out = "{\n  \"path\": " + Json(wizard.path) + ",\n";
+  out += "  \"made_by\": " + Json(MadeBy(wizard)) + ",\n";
+  out += "  \"stub_format\": " + (wizard.format ? std::to_string(*wizard.format) : "null") + ",\n";
+  out += "  \"bits\": " + std::string(wizard.is64Bit ? "64" : "32") + ",\n";
+  out += "  \"intact\": " + std::string(intact ? "true" : "false") + ",\n  \"files\": [";
+  for (std::size_t i = 0; i < checked.size(); ++i) {
+    out += std::string(i ? "," : "") + "\n    {\"name\": " + Json(wizard.items[i].name) +
+           ", \"size\": " + std::to_string(checked[i].size) + ", \"state\": " + Json(checked[i].state) +
+           ", \"sha256\": " + Json(checked[i].digest ? std::optional<std::string>(Hex(*checked[i].digest))
+                                                     : std::nullopt) +
+           ", \"stored_sha256\": " +
+           Json(wizard.digests.empty() ? std::nullopt : std::optional<std::string>(Hex(wizard.digests[i]))) + "}";
+  }
+  out += "\n  ],\n";
+  for (const Text &text : Texts(wizard))
+    out += "  \"" + std::string(text.key) + "\": " + Json(text.value) + ",\n";
+  if (wizard.agreement) {
+    const Agreement agreement = Lines(*wizard.agreement);
+    out += "  \"agreement\": {\"first_line\": " + Json(agreement.firstLine) +
+           ", \"lines\": " + std::to_string(agreement.lines) + "},\n";
+  } else {
+    out += "  \"agreement\": null,\n";
+  }
+  out += "  \"icon\": [";
+  for (std::size_t i = 0; i < wizard.icon.size(); ++i)
+    out += std::string(i ? ", " : "") + "{\"width\": " + std::to_string(wizard.icon[i].width) +
+           ", \"height\": " + std::to_string(wizard.icon[i].height) +
+           ", \"bits_per_pixel\": " + std::to_string(wizard.icon[i].bitCount) + "}";
+  out += "],\n  \"signature\": ";
+  const Signature &signature = wizard.signature;
+  const auto optional = [](const std::string &text) { return text.empty() ? std::nullopt : std::optional(text); };
+  switch (signature.state) {
+  case Signature::State::Unsigned:
+    out += "null";
+    break;
+  case Signature::State::Signed:
+    out += "{\"signer\": " + Json(optional(signature.commonName)) +
+           ", \"organisation\": " + Json(optional(signature.organisation)) + ", \"verified\": false}";
+    break;
+  case Signature::State::Unreadable:
+    out += "{\"signer\": null, \"problem\": " + Json(signature.problem) + ", \"verified\": false}";
+    break;
+  }
+  platform::PrintOut(out + "\n}");
+}
+
+} // namespace
+
+int ShowWizard(const std::string &argument, bool json) {
+  const std::string path = platform::AbsolutePath(argument);
+  const auto fail = [&](const std::string &message) {
+    platform::PrintError(message);
+    if (json)
+      platform::PrintOut("{\n  \"path\": " + Json(path) + ",\n  \"error\": " + Json(message) + "\n}");
+    return kNotAWizard;
+  };
+  try {
+    const Wizard wizard = Wizard::Open(path);
+    std::vector<Checked> checked;
+    bool intact = true;
+    for (std::size_t i = 0; i < wizard.items.size(); ++i) {
+      const WizardItem &item = wizard.items[i];
+      Checked check{item.data ? item.data->size : 0, std::nullopt, "missing"};
+      if (item.data) {
+        check.digest = wizard.Read(item, nullptr);
+        check.state = wizard.digestsProblem.empty() && *check.digest == wizard.digests[i] ? "intact" : "damaged";
+      }
+      intact = intact && check.state == "intact";
+      checked.push_back(check);
+    }
+    if (json)
+      PrintJson(wizard, checked, intact);
+    else
+      PrintText(wizard, checked);
+    return intact ? kIntact : kDamaged;
+  } catch (const NotAWizard &error) {
+    return fail(error.what());
+  } catch (const platform::SystemError &error) {
+    return fail(path + " cannot be read (" + error.what() + "): check that it is a file you may read.");
+  }
+}

@@ -1,0 +1,245 @@
+#include "builder/WizardReader.h"
+
+#include "builder/Manifest.h"
+#include "builder/PackageFolder.h"
+#include "builder/PeImage.h"
+#include "builder/Platform.h"
+#include "builder/StubMarker.h"
+#include "builder/TextRules.h"
+#include "builder/Utf.h"
+#include "resources/ResourceIds.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// The owner's texts, agreement and icon directory are small; a larger one
+// is damage, and is not read into memory.
+constexpr std::uint32_t kMostFactBytes = 16u << 20;
+
+const char kGetAgain[] = "Copy or download it again.";
+
+// "the text \"SAMPLE SOFTWARE…\"" or "the bytes 7F 45 4C 46 …".
+std::string Beginning(platform::File &file, std::uint64_t size) {
+  Bytes start(static_cast<std::size_t>(std::min<std::uint64_t>(size, 24)));
+  file.ReadAt(0, start.data(), start.size());
+  std::string text(start.begin(), start.end());
+  // A character cut by the 24 bytes is not a fault of the file.
+  while (Utf8Error(text) && text.size() > start.size() - 3 && !text.empty())
+    text.pop_back();
+  const bool printable = !text.empty() && !Utf8Error(text) && std::none_of(text.begin(), text.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
+  });
+  const std::string more = size > text.size() ? "…" : "";
+  if (printable) {
+    std::string shown;
+    for (const char c : text)
+      shown += c == '\t' ? "\\t" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '"' ? "\\\"" : std::string(1, c);
+    return "the text \"" + shown + more + "\"";
+  }
+  std::string bytes;
+  for (std::size_t i = 0; i < std::min<std::size_t>(start.size(), 8); ++i) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02X", start[i]);
+    bytes += (i ? " " : "") + std::string(hex);
+  }
+  return "the bytes " + bytes + (size > 8 ? " …" : "");
+}
+
+NotAWizard CutShort(const std::string &path, std::uint64_t size, std::uint64_t needed) {
+  return NotAWizard(path + " is cut short: " +
+                    (needed ? "it holds " + WithThousands(size) + " of the " + WithThousands(needed) +
+                                  " bytes its headers describe"
+                            : "it ends after " + WithThousands(size) + " bytes, within its headers") +
+                    ". " + kGetAgain);
+}
+
+PeImage ReadImage(platform::File &file, const std::string &path) {
+  const std::uint64_t size = file.Size();
+  if (size == 0)
+    throw NotAWizard(path + " is empty.");
+  try {
+    return PeImage::Read(file);
+  } catch (const NotAProgram &error) {
+    switch (error.kind) {
+    case NotAProgram::Kind::CutShort:
+      throw CutShort(path, size, error.needed);
+    case NotAProgram::Kind::OtherMachine:
+      throw NotAWizard(path + " is a Windows program for another processor, not a wizard made by makewizard.");
+    case NotAProgram::Kind::NotPe:
+      break;
+    }
+    Bytes start(2);
+    file.ReadAt(0, start.data(), std::min<std::size_t>(2, static_cast<std::size_t>(size)));
+    if (start[0] != 'M' || start[1] != 'Z')
+      throw NotAWizard(path + " is not a Windows program (it starts with " + Beginning(file, size) + ").");
+    throw NotAWizard(path + " is not a Windows program (" + error.what() + ").");
+  }
+}
+
+// The data of one resource as Windows finds it, where the loader looks
+// for an ordinal or a name of the given type.
+std::optional<ResourceData> Find(const ResourceTree &tree, std::uint32_t type, const ResourceId &name) {
+  const ResourceData *data = tree.Find(ResourceId::Ordinal(type), name);
+  return data ? std::optional<ResourceData>(*data) : std::nullopt;
+}
+
+std::optional<Bytes> Fact(const ResourceTree &tree, std::uint32_t type, std::uint32_t id) {
+  const auto data = Find(tree, type, ResourceId::Ordinal(id));
+  if (!data || data->size > kMostFactBytes)
+    return std::nullopt;
+  return Contents(*data);
+}
+
+class HashingSink : public Sink {
+public:
+  explicit HashingSink(Sink *next) : next_(next) {}
+  void Write(const std::uint8_t *data, std::size_t size) override {
+    sha256_.Add(data, size);
+    if (next_)
+      next_->Write(data, size);
+  }
+  Digest Finish() { return sha256_.Finish(); }
+
+private:
+  Sha256 sha256_;
+  Sink *next_;
+};
+
+} // namespace
+
+std::string Hex(const Digest &digest) {
+  std::string text;
+  for (const std::uint8_t byte : digest) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02x", byte);
+    text += hex;
+  }
+  return text;
+}
+
+Wizard Wizard::Open(const std::string &path) {
+  switch (platform::KindOf(path)) {
+  case platform::Kind::Missing:
+    throw NotAWizard(path + " does not exist: name the wizard's .exe file.");
+  case platform::Kind::Folder:
+    throw NotAWizard(path + " is a folder: name the wizard's .exe file.");
+  default:
+    break;
+  }
+  Wizard wizard;
+  wizard.path = path;
+  wizard.file_ = std::make_shared<platform::File>(platform::File::OpenRead(path));
+  platform::File &file = *wizard.file_;
+  const PeImage image = ReadImage(file, path);
+  wizard.is64Bit = image.Is64Bit();
+
+  // The certificate table lies after the sections, at a file offset.
+  const DataDirectory certificates = image.Directory(kSecurityDirectory);
+  if (certificates.size) {
+    if (std::uint64_t(certificates.virtualAddress) + certificates.size > image.FileSize())
+      throw CutShort(path, image.FileSize(), std::uint64_t(certificates.virtualAddress) + certificates.size);
+    if (certificates.size > kMostFactBytes) {
+      wizard.signature.state = Signature::State::Unreadable;
+      wizard.signature.problem = "its certificate table is too large";
+    } else {
+      Bytes table(certificates.size);
+      file.ReadAt(certificates.virtualAddress, table.data(), table.size());
+      wizard.signature = ReadSignature(table);
+    }
+  }
+
+  const std::string notAWizard = path + " is a Windows program but not a wizard made by makewizard.";
+  const DataDirectory resources = image.Directory(kResourceDirectory);
+  const auto &sections = image.Sections();
+  const auto section = std::find_if(sections.begin(), sections.end(), [&](const Section &s) {
+    return resources.virtualAddress >= s.virtualAddress &&
+           resources.virtualAddress - s.virtualAddress < std::min(s.virtualSize, s.sizeOfRawData);
+  });
+  if (!resources.size || section == sections.end())
+    throw NotAWizard(notAWizard);
+  std::optional<ResourceTree> read;
+  try {
+    read.emplace(ResourceTree::Read(file, *section, resources.virtualAddress));
+  } catch (const ResourceTree::Damaged &error) {
+    throw NotAWizard(path + " is a Windows program with a damaged resource directory (" + error.what() + "). " +
+                     "If it is a wizard, copy or download it again.");
+  }
+  const ResourceTree &tree = *read;
+
+  bool anyOfThePackage = false, wholePayload = true;
+  for (std::size_t i = 0; i < std::size(kPayloadNames); ++i) {
+    const auto data = Find(tree, kRtRcData, ResourceId::Named(("FILE" + std::to_string(i + 1)).c_str()));
+    wizard.items.push_back({kPayloadNames[i], data});
+    anyOfThePackage = anyOfThePackage || data;
+    wholePayload = wholePayload && data;
+  }
+  const auto digests = Find(tree, kRtRcData, ResourceId::Named("DIGESTS"));
+  anyOfThePackage = anyOfThePackage || digests;
+
+  const StubMarker marker = ReadStubMarker(tree);
+  switch (marker.state) {
+  case StubMarker::State::Absent:
+    // Wizards linked by the CMake build before makewizard carry the same
+    // package without a marker.
+    if (!wholePayload)
+      throw NotAWizard(notAWizard);
+    break;
+  case StubMarker::State::Unreadable:
+    throw NotAWizard(path + " carries a " WIZARD_STUB_MARKER_NAME
+                            " marker this makewizard cannot read: it was made by another makewizard.");
+  case StubMarker::State::Known:
+    if (!anyOfThePackage)
+      throw NotAWizard(path + " is a wizard stub without a package: makewizard build makes a wizard of it and "
+                              "a package folder.");
+    if (marker.format != WIZARD_STUB_FORMAT)
+      throw NotAWizard(path + " is a wizard made by makewizard " + std::to_string(marker.format) +
+                       ", this is makewizard " + std::to_string(WIZARD_STUB_FORMAT) +
+                       ": look inside it with makewizard " + std::to_string(marker.format) + ".");
+    wizard.format = marker.format;
+    break;
+  }
+
+  const std::size_t expected = wizard.items.size() * sizeof(Digest);
+  if (!digests) {
+    wizard.digestsProblem = "the wizard carries no digests to check it against";
+  } else if (digests->size != expected) {
+    wizard.digestsProblem = "the wizard's digests are " + std::to_string(digests->size) + " bytes instead of " +
+                            std::to_string(expected);
+  } else {
+    const Bytes stored = Contents(*digests);
+    for (std::size_t i = 0; i < wizard.items.size(); ++i) {
+      Digest digest;
+      std::copy_n(stored.begin() + static_cast<std::ptrdiff_t>(i * sizeof(Digest)), sizeof(Digest), digest.begin());
+      wizard.digests.push_back(digest);
+    }
+  }
+
+  // What the owner's texts, agreement and icon say, where they can be read.
+  if (const auto record = Fact(tree, kRtVersion, 1)) {
+    try {
+      wizard.version = ReadVersionRecord(*record);
+    } catch (const std::runtime_error &) {
+    }
+  }
+  if (const auto manifest = Fact(tree, kRtManifest, 1))
+    if (const auto identity = ManifestIdentity(std::string(manifest->begin(), manifest->end())))
+      wizard.identityName = ValidUtf8(*identity);
+  if (const auto agreement = Fact(tree, kRtRcData, IDR_AGREEMENT))
+    wizard.agreement = ValidUtf8(std::string(agreement->begin(), agreement->end()));
+  if (const auto group = Fact(tree, kRtGroupIcon, IDI_PROGRAM)) {
+    try {
+      wizard.icon = ReadIconGroup(*group);
+    } catch (const std::runtime_error &) {
+    }
+  }
+  return wizard;
+}
+
+Digest Wizard::Read(const WizardItem &item, Sink *sink) const {
+  HashingSink hashing(sink);
+  if (item.data)
+    item.data->source->WriteTo(hashing);
+  return hashing.Finish();
+}

@@ -1,0 +1,69 @@
+// A built wizard opened for reading. Its package is found as the wizard
+// itself finds it (package/PayloadItem.cpp, package/PayloadDigest.cpp):
+// RT_RCDATA FILE1..3 and DIGESTS, three SHA-256 digests in payload order;
+// beside them the agreement, icon group, version record and manifest the
+// builder adds, and the signature, if any.
+#pragma once
+
+#include "builder/Icon.h"
+#include "builder/ResourceTree.h"
+#include "builder/Sha256.h"
+#include "builder/Signature.h"
+#include "builder/VersionRecord.h"
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace platform {
+class File;
+}
+
+// What a file is instead of a wizard makewizard reads: what() is the whole
+// message, naming the file.
+class NotAWizard : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+struct WizardItem {
+  std::string name;                  // the name it is delivered under
+  std::optional<ResourceData> data;  // nothing: the wizard lacks it
+};
+
+class Wizard {
+public:
+  // `path` is absolute. Throws NotAWizard, or platform::SystemError when
+  // the file cannot be read.
+  static Wizard Open(const std::string &path);
+
+  std::string path;
+  bool is64Bit = false;
+  // The stub format of the marker; nothing for a wizard made before
+  // makewizard, which carries no marker.
+  std::optional<unsigned long> format;
+  std::vector<WizardItem> items;
+  // The stored digests, or why they cannot be used (the wizard then
+  // refuses every item as damaged).
+  std::vector<Digest> digests;
+  std::string digestsProblem;
+  std::optional<VersionFacts> version;
+  std::optional<std::string> identityName;
+  std::optional<std::string> agreement; // UTF-8
+  std::vector<IconSize> icon;
+  Signature signature;
+
+  // Streams the item's bytes in chunks through `sink` (if given); returns
+  // their SHA-256. Throws platform::SystemError when the file cannot be read.
+  Digest Read(const WizardItem &item, Sink *sink) const;
+
+private:
+  std::shared_ptr<platform::File> file_;
+};
+
+// Exit statuses of show and extract.
+enum ExitStatus { kIntact = 0, kDamaged = 1, kNotAWizard = 2 };
+
+std::string Hex(const Digest &digest);

@@ -1,0 +1,253 @@
+"""makewizard show and extract, end to end, on a wizard the builder made from
+the sample's texts and icon: intact, with a payload byte flipped, signed, and
+on files that are not wizards.
+
+    show_extract_test.py --makewizard BUILDER --stub wizard-stub.exe
+                         --sample-installer sample_installer.exe
+                         [--makewizard-exe makewizard.exe]
+
+With --makewizard-exe, the Windows builder's show --json under Wine (wine64,
+or WINE) must give the native builder's facts.
+"""
+import argparse
+import hashlib
+import json
+import os
+import resource
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SAMPLE = os.path.join(os.path.dirname(os.path.dirname(HERE)), "resources", "sample-package")
+# Distinct bytes, so that each file can be found in the wizard.
+PAYLOAD = {"VELNORIX410aE.exe": b"MZ" + hashlib.shake_256(b"installer").digest(300 * 1024),
+           "VELNORIX_User'sManual.pdf": b"%PDF-1.4 manual",
+           "ReadMe_E.txt": b"Read me.\r\n"}
+GET_AGAIN = "Get the wizard again from where it was published."
+args = None
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def run(*arguments, **popen):
+    done = subprocess.run([args.makewizard, *arguments], capture_output=True, **popen)
+    return done.returncode, done.stdout.decode(), done.stderr.decode().rstrip("\n")
+
+
+class ShowAndExtract(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.scratch = tempfile.mkdtemp(prefix="show-extract-test-")
+        package = os.path.join(cls.scratch, "package")
+        os.makedirs(package)
+        for name in ("package.cmake", "agreement.txt", "program.ico"):
+            shutil.copy(os.path.join(SAMPLE, name), package)
+        for name, data in PAYLOAD.items():
+            write(os.path.join(package, name), data)
+        cls.wizard = cls.file("Setup.exe")
+        built = subprocess.run([args.makewizard, "build", args.stub, package, cls.wizard], capture_output=True)
+        assert built.returncode == 0, built.stderr
+        cls.image = read(cls.wizard)
+        damaged = bytearray(cls.image)
+        damaged[cls.image.index(PAYLOAD["VELNORIX410aE.exe"]) + 1000] ^= 0x01
+        cls.damaged = cls.file("Damaged.exe", bytes(damaged))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.scratch)
+
+    @classmethod
+    def file(cls, name, data=None):
+        path = os.path.join(cls.scratch, name)
+        if data is not None:
+            write(path, data)
+        return path
+
+    def folder(self):
+        path = tempfile.mkdtemp(dir=self.scratch)
+        self.addCleanup(shutil.rmtree, path)
+        return path
+
+    def show(self, wizard):
+        status, out, err = run("show", wizard, "--json")
+        self.assertIn(status, (0, 1), err)
+        return status, json.loads(out)
+
+    def test_an_intact_wizard(self):
+        status, facts = self.show(self.wizard)
+        self.assertEqual(status, 0)
+        self.assertEqual([(f["name"], f["size"], f["sha256"], f["state"]) for f in facts["files"]],
+                         [(name, len(data), hashlib.sha256(data).hexdigest(), "intact")
+                          for name, data in PAYLOAD.items()])
+        with open(os.path.join(SAMPLE, "agreement.txt"), encoding="utf-8") as f:
+            agreement = f.read().splitlines()
+        self.assertEqual(
+            {key: facts[key] for key in ("company_name", "legal_copyright", "identity_name",
+                                         "product_version", "file_version", "agreement", "icon",
+                                         "signature", "stub_format")},
+            {"company_name": "ORVEN Sample Devices Ltd.",
+             "legal_copyright": "Copyright (C) 2026 ORVEN Sample Devices Ltd. Sample package.",
+             "identity_name": "ORVEN.VELNORIX410aPackageE",
+             "product_version": "4.1.0.0", "file_version": "4.1.0.0",
+             "agreement": {"first_line": agreement[0], "lines": len(agreement)},
+             "icon": [{"width": size, "height": size, "bits_per_pixel": 32} for size in (48, 32, 16)],
+             "signature": None, "stub_format": 1})
+        status, out, _ = run("show", self.wizard)
+        self.assertEqual(status, 0)
+        self.assertIn(f"  VELNORIX410aE.exe          307,202 bytes  intact\n"
+                      f"      SHA-256 {facts['files'][0]['sha256']}\n", out)
+        self.assertTrue(out.endswith("\nEvery file is intact.\n"), out)
+
+        # Into a folder that does not exist yet, then again over what it wrote.
+        target = os.path.join(self.folder(), "a", "b")
+        self.assertEqual(run("extract", self.wizard, target)[0], 0)
+        self.assertEqual({name: read(os.path.join(target, name)) for name in os.listdir(target)}, PAYLOAD)
+        write(os.path.join(target, "ReadMe_E.txt"), b"mine")
+        status, _, err = run("extract", self.wizard, target)
+        self.assertEqual((status, err), (1, "\n".join(
+            f"{target}/{name} already exists: extract into another folder, or add --overwrite to replace it."
+            for name in PAYLOAD)))
+        self.assertEqual(read(os.path.join(target, "ReadMe_E.txt")), b"mine")
+        self.assertEqual(run("extract", self.wizard, target, "--overwrite")[0], 0)
+        self.assertEqual(read(os.path.join(target, "ReadMe_E.txt")), PAYLOAD["ReadMe_E.txt"])
+
+    def test_a_damaged_wizard(self):
+        status, facts = self.show(self.damaged)
+        self.assertEqual(status, 1)
+        self.assertEqual([f["state"] for f in facts["files"]], ["damaged", "intact", "intact"])
+        stored = hashlib.sha256(PAYLOAD["VELNORIX410aE.exe"]).hexdigest()
+        self.assertEqual(facts["files"][0]["stored_sha256"], stored)
+        status, out, _ = run("show", self.damaged)
+        self.assertEqual(status, 1)
+        self.assertTrue(out.endswith(
+            "\nVELNORIX410aE.exe is damaged, so the wizard would refuse to deliver its package. "
+            + GET_AGAIN + "\n"), out)
+
+        # The damaged file is refused and leaves nothing; an older one of
+        # its name stays as it was.
+        target = self.folder()
+        write(os.path.join(target, "VELNORIX410aE.exe"), b"yesterday's")
+        status, _, err = run("extract", self.damaged, target, "--overwrite")
+        self.assertEqual((status, err), (1, (
+            f"VELNORIX410aE.exe is damaged in {self.damaged} (its SHA-256 is {facts['files'][0]['sha256']}, "
+            f"the wizard stored {stored}): nothing of it was written to {target}. " + GET_AGAIN)))
+        self.assertEqual(sorted(os.listdir(target)), sorted(PAYLOAD))
+        self.assertEqual(read(os.path.join(target, "VELNORIX410aE.exe")), b"yesterday's")
+
+    def test_a_full_disk_leaves_nothing_half_written(self):
+        target = self.folder()
+
+        def small_disk():
+            resource.setrlimit(resource.RLIMIT_FSIZE, (256 * 1024, 256 * 1024))
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        status, _, err = run("extract", self.wizard, target, preexec_fn=small_disk)
+        self.assertEqual((status, err), (1, (
+            f"makewizard could not write {target}/VELNORIX410aE.exe (File too large); nothing was left under "
+            f"that name. Free some space on the disk of {target} and extract again.")))
+        self.assertEqual(os.listdir(target), [])
+
+    @unittest.skipUnless(shutil.which("osslsigncode") and shutil.which("openssl"), "osslsigncode and openssl")
+    def test_a_signed_wizard_names_its_signer_not_the_authority(self):
+        pki = self.folder()
+
+        def openssl(*arguments):
+            subprocess.run(["openssl", *arguments], cwd=pki, check=True, capture_output=True)
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+                "-days", "2", "-subj", "/CN=Show Test CA", "-addext", "basicConstraints=critical,CA:TRUE")
+        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "signer.key", "-out", "signer.csr",
+                "-utf8", "-subj", "/O=Société Générale 株式会社/CN=Signé Signer")
+        write(os.path.join(pki, "signer.ext"), b"extendedKeyUsage=codeSigning\n")
+        openssl("x509", "-req", "-in", "signer.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+                "-days", "2", "-extfile", "signer.ext", "-out", "signer.pem")
+        write(os.path.join(pki, "chain.pem"),
+              read(os.path.join(pki, "signer.pem")) + read(os.path.join(pki, "ca.pem")))
+        signed = os.path.join(pki, "Signed.exe")
+        subprocess.run(["osslsigncode", "sign", "-certs", "chain.pem", "-key", "signer.key", "-h", "sha256",
+                        "-in", self.wizard, "-out", signed], cwd=pki, check=True, capture_output=True)
+        status, facts = self.show(signed)
+        self.assertEqual((status, facts["signature"]), (0, {
+            "signer": "Signé Signer", "organisation": "Société Générale 株式会社", "verified": False}))
+        self.assertIn("\nSignature        signed by Signé Signer, Société Générale 株式会社 "
+                      "(not verified here)\n", run("show", signed)[1])
+        target = self.folder()
+        self.assertEqual(run("extract", signed, target)[0], 0)
+        self.assertEqual(read(os.path.join(target, "VELNORIX410aE.exe")), PAYLOAD["VELNORIX410aE.exe"])
+
+        # Cut inside its certificate table, it is cut short, not unsigned.
+        cut = self.file("SignedCut.exe", read(signed)[:-10])
+        status, _, err = run("show", cut)
+        self.assertEqual((status, err), (2, (
+            f"{cut} is cut short: it holds {len(read(signed)) - 10:,} of the {len(read(signed)):,} bytes its "
+            "headers describe. Copy or download it again.")))
+
+    def test_what_is_not_a_wizard_is_named_by_show_and_extract(self):
+        marker = b"wizard stub format 1\n"
+        cases = [
+            (args.sample_installer, "{p} is a Windows program but not a wizard made by makewizard."),
+            (args.stub, "{p} is a wizard stub without a package: makewizard build makes a wizard of it and a "
+                        "package folder."),
+            (self.file("format7.exe", self.image.replace(marker, b"wizard stub format 7\n")),
+             "{p} is a wizard made by makewizard 7, this is makewizard 1: look inside it with makewizard 7."),
+            (self.file("agreement.txt", b"Licence agreement\r\n\r\n1.\tTerms.\r\n"),
+             '{p} is not a Windows program (it starts with the text "Licence agreement\\r\\n\\r\\n1.\\t…").'),
+            (self.file("program.elf", b"\x7fELF\x02\x01\x01" + bytes(100)),
+             "{p} is not a Windows program (it starts with the bytes 7F 45 4C 46 02 01 01 00 …)."),
+            (self.file("empty.exe", b""), "{p} is empty."),
+            (self.file("headers.exe", self.image[:300]),
+             "{p} is cut short: it ends after 300 bytes, within its headers. Copy or download it again."),
+            (self.file("cut.exe", self.image[:len(self.image) // 2]),
+             f"{{p}} is cut short: it holds {len(self.image) // 2:,} of the {len(self.image):,} bytes its "
+             "headers describe. Copy or download it again."),
+            (self.file("missing.exe"), "{p} does not exist: name the wizard's .exe file."),
+        ]
+        for path, expected in cases:
+            for command in ("show", "extract"):
+                with self.subTest(os.path.basename(path), command=command):
+                    target = os.path.join(self.scratch, "not-created")
+                    status, out, err = run(command, path, *([target] if command == "extract" else []))
+                    self.assertEqual((status, err), (2, expected.format(p=path)))
+                    self.assertEqual(out, "")
+                    self.assertFalse(os.path.exists(target))
+        status, out, err = run("show", args.stub, "--json")
+        self.assertEqual((status, json.loads(out)), (2, {"path": args.stub, "error": err}))
+
+    def test_the_windows_builder_shows_the_same_facts(self):
+        if not args.makewizard_exe:
+            self.skipTest("no --makewizard-exe")
+        wine = os.environ.get("WINE") or shutil.which("wine64") or "/usr/lib/wine/wine64"
+        for wizard in (self.wizard, self.damaged):
+            windows_path = "Z:" + wizard.replace("/", "\\")
+            done = subprocess.run([wine, args.makewizard_exe, "show", windows_path, "--json"], capture_output=True,
+                                  env=dict(os.environ, WINEDEBUG="-all"))
+            status, native = self.show(wizard)
+            self.assertEqual(done.returncode, status, done.stderr)
+            self.assertEqual(json.loads(done.stdout), dict(native, path=windows_path))
+
+
+def main():
+    global args
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--makewizard", required=True)
+    parser.add_argument("--stub", required=True)
+    parser.add_argument("--sample-installer", required=True)
+    parser.add_argument("--makewizard-exe")
+    args, rest = parser.parse_known_args()
+    args.makewizard, args.stub, args.sample_installer = (
+        os.path.abspath(path) for path in (args.makewizard, args.stub, args.sample_installer))
+    unittest.main(argv=[sys.argv[0], *rest])
+
+
+if __name__ == "__main__":
+    main()
