@@ -12,13 +12,14 @@ import argparse
 import hashlib
 import os
 import re
-import struct
 import sys
 import textwrap
 
 from generated_files import write_if_changed
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+import pe_reader  # noqa: E402
 
 
 def payload_names():
@@ -49,11 +50,10 @@ def filler(label, n):
 def make_exe(program_path):
     with open(program_path, "rb") as f:
         prog = f.read()
-    if prog[:2] != b"MZ" or len(prog) < 0x40:
-        raise Failure(f"{program_path}: not a Windows program (no MZ header)")
-    pe = struct.unpack_from("<I", prog, 0x3C)[0]
-    if prog[pe:pe + 4] != b"PE\0\0":
-        raise Failure(f"{program_path}: not a Windows program (no PE signature)")
+    try:
+        pe_reader.PE(prog)
+    except pe_reader.PeError as error:
+        raise Failure(f"{program_path}: {error}")
     if len(prog) > EXE_SIZE:
         raise Failure(f"{program_path} is {len(prog):,} bytes, larger than the "
                       f"{EXE_SIZE:,} bytes that {EXE_NAME} must be")

@@ -28,6 +28,9 @@ import struct
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+import pe_reader  # noqa: E402
+
 # Windows versions as Microsoft's pages write them, ranked by release.
 WINDOWS_ORDER = [("NT", 40), ("2000", 50), ("XP", 51), ("Vista", 60), ("7", 61),
                  ("8", 62), ("8.1", 63), ("10", 100), ("11", 110)]
@@ -52,91 +55,45 @@ class InputError(Exception):
 def pe_imports(data):
     """(dll, function) pairs of the import table, and of the registered
     delay-import table. Ordinal imports are named '#<ordinal>'."""
-    def u16(at):
-        return struct.unpack_from("<H", data, at)[0]
-
-    def u32(at):
-        return struct.unpack_from("<I", data, at)[0]
-
-    if data[:2] != b"MZ":
-        raise InputError("not a PE file (no MZ header)")
-    pe = u32(0x3C)
-    if data[pe:pe + 4] != b"PE\0\0":
-        raise InputError("not a PE file (no PE signature)")
-    coff = pe + 4
-    section_count = u16(coff + 2)
-    optional = coff + 20
-    optional_size = u16(coff + 16)
-    magic = u16(optional)
-    if magic == 0x10B:
-        pe32_plus, image_base = False, u32(optional + 28)
-        directories, thunk_size = optional + 96, 4
-    elif magic == 0x20B:
-        pe32_plus, image_base = True, struct.unpack_from("<Q", data, optional + 24)[0]
-        directories, thunk_size = optional + 112, 8
-    else:
-        raise InputError("unknown optional header magic 0x%x" % magic)
-    directory_count = u32(directories - 4)
-    sections = []
-    for i in range(section_count):
-        at = optional + optional_size + 40 * i
-        virtual_size, address, raw_size, raw_at = struct.unpack_from("<IIII", data, at + 8)
-        sections.append((address, max(virtual_size, raw_size), raw_at, raw_size))
-
-    def offset(rva):
-        for address, size, raw_at, raw_size in sections:
-            if address <= rva < address + size:
-                if rva - address >= raw_size:
-                    raise InputError("RVA 0x%x is in no file data" % rva)
-                return raw_at + rva - address
-        raise InputError("RVA 0x%x is in no section" % rva)
+    image = pe_reader.PE(data)
+    offset = image.offset
+    thunk = "<Q" if image.pe32_plus else "<I"
+    ordinal_flag = 1 << (63 if image.pe32_plus else 31)
 
     def text(rva):
         at = offset(rva)
         return data[at:data.index(b"\0", at)].decode("ascii")
 
-    def directory(index):
-        if index >= directory_count:
-            return 0
-        return u32(directories + 8 * index)
-
-    ordinal_flag = 1 << (63 if pe32_plus else 31)
-
     def names(dll, table_rva):
         at = offset(table_rva)
         while True:
-            entry = struct.unpack_from("<Q" if pe32_plus else "<I", data, at)[0]
+            entry = struct.unpack_from(thunk, data, at)[0]
             if entry == 0:
                 return
             if entry & ordinal_flag:
                 yield dll, "#%d" % (entry & 0xFFFF)
             else:
                 yield dll, text((entry & 0x7FFFFFFF) + 2)
-            at += thunk_size
+            at += struct.calcsize(thunk)
 
     ordinary, delayed = [], []
-    rva = directory(1)
+    rva = image.directory(pe_reader.IMPORT)[0]
     while rva:
         lookup, _, _, name, first = struct.unpack_from("<IIIII", data, offset(rva))
         if not (lookup or name or first):
             break
         ordinary.extend(names(text(name).lower(), lookup or first))
         rva += 20
-    rva = directory(13)
+    rva = image.directory(pe_reader.DELAY_IMPORT)[0]
     while rva:
         attributes, name, _, _, lookup = struct.unpack_from("<IIIII", data, offset(rva))
         if not name:
             break
         # Old-style descriptors hold addresses, not RVAs.
-        base = 0 if attributes & 1 else image_base
+        base = 0 if attributes & 1 else image.fields["ImageBase"]
         delayed.extend(names(text(name - base).lower(), lookup - base))
         rva += 32
     return ordinary, delayed
-
-
-def link_time(data):
-    """The link time the linker wrote into the COFF header (0 if none)."""
-    return struct.unpack_from("<I", data, struct.unpack_from("<I", data, 0x3C)[0] + 8)[0]
 
 
 def objdump_imports(listing):
@@ -324,7 +281,7 @@ def main(argv):
         static, registered = pe_imports(image)
         # A map left from an earlier link would hide what this one delay-loads.
         # The link time, not the file time: signing rewrites the file later.
-        linked = link_time(image)
+        linked = pe_reader.PE(image).timestamp
         if linked and os.path.getmtime(args.map) + 60 < linked:
             raise InputError("%s is older than the link of %s: is the link still writing it?"
                              % (args.map, args.program))

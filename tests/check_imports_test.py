@@ -124,7 +124,7 @@ class ReadsTheImportTable(unittest.TestCase):
 
     def test_not_a_program(self):
         for data in (b"", b"ELF\0" + bytes(100), b"MZ" + bytes(0x3A) + b"\x40\0\0\0" + bytes(8)):
-            with self.assertRaises(check_imports.InputError):
+            with self.assertRaises(check_imports.pe_reader.PeError):
                 check_imports.pe_imports(data + bytes(0x100))
 
     def test_objdump_listing(self):

@@ -5,37 +5,22 @@ lie inside the file, and a PE checksum that matches.
 
     check_program_layout.py PROGRAM
 """
-import struct
+import os
 import sys
 
-
-def pe_checksum(data, checksum_offset):
-    """16-bit one's-complement sum of the file, the checksum field left out,
-    plus the file's length."""
-    total = 0
-    for i in range(0, len(data) - 1, 2):
-        if not checksum_offset <= i < checksum_offset + 4:
-            total += data[i] | data[i + 1] << 8
-    if len(data) % 2:
-        total += data[-1]
-    while total >> 16:
-        total = (total & 0xFFFF) + (total >> 16)
-    return (total + len(data)) & 0xFFFFFFFF
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+import pe_reader  # noqa: E402
 
 
 def problems(data):
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    optional = pe + 24
-    file_alignment = struct.unpack_from("<I", data, optional + 36)[0]
+    image = pe_reader.PE(data)
+    file_alignment = image.fields["FileAlignment"]
     found = []
     if file_alignment != 512:
         found.append(f"file alignment is {file_alignment}, not 512")
-    headers = optional + struct.unpack_from("<H", data, pe + 20)[0]
     spans = []
-    for i in range(struct.unpack_from("<H", data, pe + 6)[0]):
-        h = headers + 40 * i
-        name = bytes(data[h:h + 8]).rstrip(b"\0").decode()
-        size, raw = struct.unpack_from("<II", data, h + 16)
+    for section in image.sections:
+        name, size, raw = section.name, section.raw_size, section.raw_offset
         if raw and raw + size > len(data):
             found.append(f"{name} runs past the end of the file")
         if raw:
@@ -46,8 +31,7 @@ def problems(data):
     for (_, end, name), (start, _, following) in zip(spans, spans[1:]):
         if start < end:
             found.append(f"{name} overlaps {following}")
-    stored = struct.unpack_from("<I", data, optional + 64)[0]
-    if stored != pe_checksum(data, optional + 64):
+    if image.fields["CheckSum"] != image.checksum():
         found.append("the PE checksum does not match the file")
     return found
 

@@ -33,6 +33,9 @@ except ImportError:
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+import pe_reader  # noqa: E402
+
 SAMPLE = os.path.join(ROOT, "resources", "sample-package")
 MIB = 1024 * 1024
 SAVE = "Save agreement.txt as UTF-8 (in Notepad: Save As, Encoding UTF-8)."
@@ -310,9 +313,8 @@ class StubAndOutputRefusals(Builder):
 
     def test_bad_stubs_are_refused_by_name(self):
         def sign(data):
-            pe = struct.unpack_from("<I", data, 0x3C)[0]
-            directories = pe + 24 + (96 if struct.unpack_from("<H", data, pe + 24)[0] == 0x10B else 112)
-            struct.pack_into("<II", data, directories + 4 * 8, len(data), 8)
+            at = pe_reader.PE(data).directories_at + 8 * pe_reader.SECURITY
+            struct.pack_into("<II", data, at, len(data), 8)
 
         def rename_marker(data):
             data[:] = data.replace("WIZARD_STUB".encode("utf-16-le"), "WIZARD_STAB".encode("utf-16-le"))

@@ -20,8 +20,8 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-import pe_resources  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "support"))
+import pe_reader  # noqa: E402
 
 PAYLOAD_NAMES = ("VELNORIX410aE.exe", "VELNORIX_User'sManual.pdf", "ReadMe_E.txt")
 IDENTITY_RULE = ('a manifest identity name may hold only letters, digits, ".", "-" and "_" '
@@ -124,14 +124,14 @@ def words(text):
 
 def check_program(case, exe, folder):
     with open(exe, "rb") as f:
-        resources = pe_resources.pe_resources(f.read())
+        image = pe_reader.PE(f.read())
     problems = []
 
     def expect(what, got, wanted):
         if got != wanted:
             problems.append(f"{what}: {got!r}, not {wanted!r}")
 
-    strings = pe_resources.version_strings(resources[(pe_resources.RT_VERSION, 1)])
+    strings = pe_reader.version_strings(image.resource(pe_reader.RT_VERSION, 1))
     expect("CompanyName", strings.get("CompanyName"), case.company)
     expect("LegalCopyright", strings.get("LegalCopyright"), case.copyright)
     data = case.agreement
@@ -139,9 +139,9 @@ def check_program(case, exe, folder):
         text = data[2:].decode("utf-16-le" if data[:2] == b"\xff\xfe" else "utf-16-be")
     else:
         text = data.decode("utf-8-sig")
-    expect("agreement", resources[(pe_resources.RT_RCDATA, 201)],
+    expect("agreement", image.resource(pe_reader.RT_RCDATA, 201),
            re.sub(r"\r\n|\r|\n", "\r\n", text).encode())
-    manifest = resources[(pe_resources.RT_MANIFEST, 1)]
+    manifest = image.resource(pe_reader.RT_MANIFEST, 1)
     lint = subprocess.run(["xmllint", "--noout", "-"], input=manifest, capture_output=True)
     if lint.returncode:
         problems.append(f"manifest not well-formed: {lint.stderr.decode()}")
@@ -150,9 +150,9 @@ def check_program(case, exe, folder):
     for number, name in enumerate(PAYLOAD_NAMES, 1):
         with open(os.path.join(folder, name), "rb") as f:
             item = f.read()
-        expect(f"FILE{number}", resources[(pe_resources.RT_RCDATA, f"FILE{number}")], item)
+        expect(f"FILE{number}", image.resource(pe_reader.RT_RCDATA, f"FILE{number}"), item)
         digests += hashlib.sha256(item).digest()
-    expect("DIGESTS", resources.get((pe_resources.RT_RCDATA, "DIGESTS")), digests)
+    expect("DIGESTS", image.resource(pe_reader.RT_RCDATA, "DIGESTS"), digests)
     return problems
 
 
