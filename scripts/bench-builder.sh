@@ -48,12 +48,12 @@ cmake --build "$build" -j"$jobs" --target VELNORIX410aPackageE >/dev/null
 for file in "$makewizard" "$stub"; do
   [ -f "$file" ] || { echo "$0: no $file; give --makewizard and --stub" >&2; exit 1; }
 done
+. "$root/scripts/bench-packages.sh"
 SAMPLE_PAYLOAD=
 for dir in "$build/sample-package" "$build/sample-payload"; do
-  [ -s "$dir/VELNORIX410aE.exe" ] && SAMPLE_PAYLOAD=$dir
+  [ -s "$dir/${PAYLOAD_NAMES[0]}" ] && SAMPLE_PAYLOAD=$dir
 done
 [ -n "$SAMPLE_PAYLOAD" ] || { echo "$0: $build holds none of the sample's files" >&2; exit 1; }
-. "$root/scripts/bench-packages.sh"
 
 # What a run leaves is removed as it ends; packages only if this run made them.
 work="$out/builder-work" made=()

@@ -1,31 +1,33 @@
 # shellcheck shell=bash disable=SC2034,SC2154
 # The packages and the NSIS peer both benchmarks measure, sourced by
-# scripts/bench.sh and scripts/bench-builder.sh. The caller sets root and
+# scripts/bench.sh and scripts/bench-builder.sh. The caller sets root, and
 # SAMPLE_PAYLOAD (the folder holding the sample's three files, made by a
-# build of the sample).
+# build of the sample) before it makes a package.
 
-PAYLOAD_NAMES=("VELNORIX410aE.exe" "VELNORIX_User'sManual.pdf" "ReadMe_E.txt")
+# The three file names in payload order, from the one list the wizard and
+# makewizard read.
+mapfile -t PAYLOAD_NAMES < <(sed -n 's/^#define PAYLOAD_FILE[123]_NAME "\(.*\)"$/\1/p' \
+  "$root/package/PayloadNames.h")
+[ "${#PAYLOAD_NAMES[@]}" = 3 ] || { echo "$root/package/PayloadNames.h: not three names" >&2; exit 1; }
 
 # package DIR FILE1_BYTES: the sample's texts with a FILE1 of that many
 # random bytes (or all three files empty for 0, or the sample's own three
 # files for "sample") and the sample's other files. A FILE1 already there is
 # kept, so that a second benchmark of the same size reuses it.
 package() {
-  local dir=$1 bytes=$2 sample="$root/resources/sample-package"
+  local dir=$1 bytes=$2 sample="$root/resources/sample-package" name
   mkdir -p "$dir"
   grep -v GENERATED_PAYLOAD "$sample/package.cmake" >"$dir/package.cmake"
   cp "$sample/agreement.txt" "$sample/program.ico" "$dir/"
-  if [ "$bytes" = 0 ]; then
-    : >"$dir/VELNORIX410aE.exe"
-    : >"$dir/VELNORIX_User'sManual.pdf"
-    : >"$dir/ReadMe_E.txt"
-  elif [ "$bytes" = sample ]; then
-    cp "$SAMPLE_PAYLOAD/VELNORIX410aE.exe" "$SAMPLE_PAYLOAD/VELNORIX_User'sManual.pdf" \
-      "$SAMPLE_PAYLOAD/ReadMe_E.txt" "$dir/"
-  else
-    [ -s "$dir/VELNORIX410aE.exe" ] || head -c "$bytes" /dev/urandom >"$dir/VELNORIX410aE.exe"
-    cp "$SAMPLE_PAYLOAD/VELNORIX_User'sManual.pdf" "$SAMPLE_PAYLOAD/ReadMe_E.txt" "$dir/"
-  fi
+  for name in "${PAYLOAD_NAMES[@]}"; do
+    if [ "$bytes" = 0 ]; then
+      : >"$dir/$name"
+    elif [ "$bytes" != sample ] && [ "$name" = "${PAYLOAD_NAMES[0]}" ]; then
+      [ -s "$dir/$name" ] || head -c "$bytes" /dev/urandom >"$dir/$name"
+    else
+      cp "$SAMPLE_PAYLOAD/$name" "$dir/"
+    fi
+  done
 }
 
 # nsis_peer SCRIPT OUTFILE PAYLOAD_DIR: the NSIS peer of the wizard, the same
@@ -47,9 +49,7 @@ InstallDir "\$EXEDIR"
 !insertmacro MUI_LANGUAGE "English"
 Section
   SetOutPath "\$INSTDIR"
-  File "$payload/VELNORIX410aE.exe"
-  File "$payload/VELNORIX_User'sManual.pdf"
-  File "$payload/ReadMe_E.txt"
+$(printf '  File "%s"\n' "${PAYLOAD_NAMES[@]/#/$payload/}")
 SectionEnd
 NSI
 }

@@ -56,7 +56,7 @@ build() {
 }
 
 size_of() { stat -c %s "$1"; }
-payload_of() { cat "$1"/VELNORIX410aE.exe "$1"/VELNORIX_User\'sManual.pdf "$1"/ReadMe_E.txt | wc -c; }
+payload_of() { cat "${PAYLOAD_NAMES[@]/#/$1/}" | wc -c; }
 now_ms() { date +%s%3N; }
 
 echo "Building the sample, the empty package and the large packages..." >&2
@@ -94,7 +94,7 @@ floor_ms() {
     mkdir -p "$staging" "$target"
     local start
     start=$(now_ms)
-    cp "$package"/VELNORIX410aE.exe "$package"/VELNORIX_User\'sManual.pdf "$package"/ReadMe_E.txt "$staging/"
+    cp "${PAYLOAD_NAMES[@]/#/$package/}" "$staging/"
     cp "$staging"/* "$target/"
     cat "$target"/* >/dev/null
     times+=($(($(now_ms) - start)))
