@@ -1,22 +1,7 @@
-# Cross toolchain: 64-bit Windows (x86_64) with MinGW-w64. The -posix compilers are
-# used because GoogleTest needs std::thread and friends.
+# Cross toolchain: 64-bit Windows (x86_64) with MinGW-w64, for the build
+# that is only tested, on hosts that cannot run 32-bit programs. The -posix
+# compilers are used because GoogleTest needs std::thread and friends.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
-
 set(MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${MINGW_PREFIX}-windres)
-set(CMAKE_OBJDUMP ${MINGW_PREFIX}-objdump)
-set(CMAKE_NM ${MINGW_PREFIX}-nm)
-set(CMAKE_DLLTOOL ${MINGW_PREFIX}-dlltool)
-set(CMAKE_OBJCOPY ${MINGW_PREFIX}-objcopy)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Every Windows binary of the build (program and tests) runs under Wine in
-# a prefix private to the build tree.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
