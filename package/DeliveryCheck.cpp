@@ -18,17 +18,10 @@ HANDLE OpenSharingEverything(const std::wstring &path) {
 } // namespace
 
 bool FileMatches(const std::wstring &path, const PayloadStream &stream, const Patience &patience) {
-  toolkit::FileHandle file(OpenSharingEverything(path));
   // Only a holder that lets nobody read is waited for: a missing file will
   // not come.
-  for (int attempt = 1;
-       !file && GetLastError() == ERROR_SHARING_VIOLATION && attempt < patience.attempts;
-       ++attempt) {
-    Sleep(patience.pauseMilliseconds);
-    if (patience.whileWaiting)
-      patience.whileWaiting();
-    file.Reset(OpenSharingEverything(path));
-  }
+  const toolkit::FileHandle file =
+      OpenWaitingForHolders(patience, [&] { return OpenSharingEverything(path); });
   if (!file)
     return false;
   const auto expected = stream.Bytes();

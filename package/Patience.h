@@ -3,6 +3,8 @@
 // just after it was written. The clean-up and the delivery check wait alike.
 #pragma once
 
+#include "toolkit/Handle.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -12,3 +14,20 @@ struct Patience {
   DWORD pauseMilliseconds = 100;      // two seconds in all
   std::function<void()> whileWaiting; // between attempts, e.g. to keep the window answering
 };
+
+// open() again after each pause while another program's handle denies the
+// sharing asked for; anything else (a missing file) is answered at once.
+// GetLastError() still tells why when the handle returned is empty.
+template <typename Open>
+toolkit::FileHandle OpenWaitingForHolders(const Patience &patience, const Open &open) {
+  toolkit::FileHandle file(open());
+  for (int attempt = 1;
+       !file && GetLastError() == ERROR_SHARING_VIOLATION && attempt < patience.attempts;
+       ++attempt) {
+    Sleep(patience.pauseMilliseconds);
+    if (patience.whileWaiting)
+      patience.whileWaiting();
+    file.Reset(open());
+  }
+  return file;
+}

@@ -95,15 +95,7 @@ HANDLE StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName
     return CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   };
-  toolkit::FileHandle kept(keep());
-  for (int attempt = 1;
-       !kept && GetLastError() == ERROR_SHARING_VIOLATION && attempt < patience_.attempts;
-       ++attempt) {
-    Sleep(patience_.pauseMilliseconds);
-    if (patience_.whileWaiting)
-      patience_.whileWaiting();
-    kept.Reset(keep());
-  }
+  toolkit::FileHandle kept = OpenWaitingForHolders(patience_, keep);
   if (!kept)
     toolkit::RaiseFileCreateError(file);
   return kept_.emplace_back(std::move(kept)).Get();
