@@ -41,8 +41,8 @@ std::string AgreementText(const std::string &path, const std::string &data) {
     if (decoded.errorAt)
       throw Refusal(path + " is marked as UTF-16 " + (littleEndian ? "little" : "big") +
                     "-endian, but its text is broken at " +
-                    Position(DecodeUtf16(units.substr(0, *decoded.errorAt), !littleEndian).text) + ". " +
-                    kSaveAsUtf8);
+                    Position(DecodeUtf16(units.substr(0, *decoded.errorAt), !littleEndian).text) +
+                    ". " + kSaveAsUtf8);
     text = decoded.text;
   } else {
     const std::string bytes = data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? data.substr(3) : data;
@@ -62,8 +62,9 @@ std::string AgreementText(const std::string &path, const std::string &data) {
   for (const char32_t code : text)
     blank = blank && IsWhiteSpace(code);
   if (blank)
-    throw Refusal(path + " " + (text.empty() ? "is empty" : "holds only white space") +
-                  ": write into it the licence agreement the user accepts on the wizard's first page.");
+    throw Refusal(
+        path + " " + (text.empty() ? "is empty" : "holds only white space") +
+        ": write into it the licence agreement the user accepts on the wizard's first page.");
   std::u32string lines;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == U'\r' || text[i] == U'\n') {

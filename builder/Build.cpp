@@ -70,7 +70,8 @@ public:
     try {
       file.emplace(platform::File::OpenRead(file_.path));
     } catch (const platform::SystemError &error) {
-      throw Refusal(file_.path + " cannot be read (" + error.what() + "): check that it is a file you may read.");
+      throw Refusal(file_.path + " cannot be read (" + error.what() +
+                    "): check that it is a file you may read.");
     }
     Bytes chunk(kChunkBytes);
     Sha256 sha256;
@@ -80,7 +81,8 @@ public:
       try {
         got = file->Read(chunk.data(), chunk.size());
       } catch (const platform::SystemError &error) {
-        throw Refusal(file_.path + " cannot be read (" + error.what() + "): check that it is a file you may read.");
+        throw Refusal(file_.path + " cannot be read (" + error.what() +
+                      "): check that it is a file you may read.");
       }
       if (!got)
         break;
@@ -91,7 +93,8 @@ public:
       done += got;
     }
     if (done != file_.size || file->Read(chunk.data(), 1) != 0)
-      throw Refusal(file_.path + " changed while makewizard read it: build again when nothing writes to it.");
+      throw Refusal(file_.path +
+                    " changed while makewizard read it: build again when nothing writes to it.");
     digest_ = sha256.Finish();
   }
 
@@ -124,16 +127,18 @@ StubLayout CheckStub(const PeImage &image, const std::string &path) {
     return Refusal(path + " is not laid out as a wizard stub (" + why + "): " + kGetStub);
   };
   if (image.Directory(kSecurityDirectory).size)
-    throw Refusal(path + " is signed: its signature would not cover the package. Build from the unsigned "
-                         "wizard-stub.exe and sign the wizard makewizard writes.");
+    throw Refusal(path +
+                  " is signed: its signature would not cover the package. Build from the unsigned "
+                  "wizard-stub.exe and sign the wizard makewizard writes.");
   if (image.FileSize() > image.EndOfSections())
     throw Refusal(path + " has " + std::to_string(image.FileSize() - image.EndOfSections()) +
                   " bytes after its last section, which makewizard would not keep: " + kGetStub);
   if (image.DirectoryCount() <= kBaseRelocationDirectory)
     throw notAStub("its optional header lacks data directories");
-  if (image.SectionAlignment() != kPage || image.FileAlignment() < 512 || image.FileAlignment() > kPage ||
-      kPage % image.FileAlignment())
-    throw notAStub("its sections are not aligned to pages in memory and to 512 to 4096 bytes in the file");
+  if (image.SectionAlignment() != kPage || image.FileAlignment() < 512 ||
+      image.FileAlignment() > kPage || kPage % image.FileAlignment())
+    throw notAStub(
+        "its sections are not aligned to pages in memory and to 512 to 4096 bytes in the file");
   const auto &sections = image.Sections();
   const DataDirectory resources = image.Directory(kResourceDirectory);
   std::optional<std::size_t> rsrc;
@@ -143,7 +148,8 @@ StubLayout CheckStub(const PeImage &image, const std::string &path) {
   if (!rsrc)
     throw notAStub("it has no resource section");
   StubLayout layout{*rsrc, std::nullopt};
-  if (*rsrc + 2 < sections.size() || (*rsrc + 2 == sections.size() && sections.back().name != ".reloc"))
+  if (*rsrc + 2 < sections.size() ||
+      (*rsrc + 2 == sections.size() && sections.back().name != ".reloc"))
     throw notAStub("its resource section is followed by more than .reloc");
   const Section &resourceSection = sections[*rsrc];
   if (*rsrc + 1 < sections.size()) {
@@ -151,8 +157,10 @@ StubLayout CheckStub(const PeImage &image, const std::string &path) {
     const Section &reloc = sections.back();
     const DataDirectory relocations = image.Directory(kBaseRelocationDirectory);
     if (relocations.virtualAddress < reloc.virtualAddress ||
-        std::uint64_t(relocations.virtualAddress) + relocations.size > std::uint64_t(reloc.virtualAddress) + reloc.virtualSize ||
-        reloc.pointerToRawData < std::uint64_t(resourceSection.pointerToRawData) + resourceSection.sizeOfRawData)
+        std::uint64_t(relocations.virtualAddress) + relocations.size >
+            std::uint64_t(reloc.virtualAddress) + reloc.virtualSize ||
+        reloc.pointerToRawData <
+            std::uint64_t(resourceSection.pointerToRawData) + resourceSection.sizeOfRawData)
       throw notAStub(".reloc does not hold the relocations after the resources");
   } else if (image.Directory(kBaseRelocationDirectory).size) {
     throw notAStub("its relocations lie outside .reloc");
@@ -160,12 +168,13 @@ StubLayout CheckStub(const PeImage &image, const std::string &path) {
   for (std::size_t i = 0; i < *rsrc; ++i)
     if (sections[i].virtualAddress >= resourceSection.virtualAddress ||
         (sections[i].sizeOfRawData &&
-         std::uint64_t(sections[i].pointerToRawData) + sections[i].sizeOfRawData > resourceSection.pointerToRawData))
+         std::uint64_t(sections[i].pointerToRawData) + sections[i].sizeOfRawData >
+             resourceSection.pointerToRawData))
       throw notAStub("section " + sections[i].name + " lies after its resources");
   for (std::uint32_t index = 0; index < image.DirectoryCount(); ++index) {
     const DataDirectory directory = image.Directory(index);
-    if (index == kResourceDirectory || index == kSecurityDirectory || index == kBaseRelocationDirectory ||
-        !directory.size)
+    if (index == kResourceDirectory || index == kSecurityDirectory ||
+        index == kBaseRelocationDirectory || !directory.size)
       continue;
     if (std::uint64_t(directory.virtualAddress) + directory.size > resourceSection.virtualAddress)
       throw notAStub("data directory " + std::to_string(index) + " lies in or after its resources");
@@ -179,7 +188,9 @@ void CheckMarker(const ResourceTree &tree, const std::string &path) {
   const StubMarker marker = ReadStubMarker(tree);
   switch (marker.state) {
   case StubMarker::State::Absent:
-    throw Refusal(path + " is not a wizard stub (it carries no " WIZARD_STUB_MARKER_NAME " marker): " + kGetStub);
+    throw Refusal(
+        path +
+        " is not a wizard stub (it carries no " WIZARD_STUB_MARKER_NAME " marker): " + kGetStub);
   case StubMarker::State::Known:
     if (marker.format == WIZARD_STUB_FORMAT)
       return;
@@ -189,24 +200,33 @@ void CheckMarker(const ResourceTree &tree, const std::string &path) {
   case StubMarker::State::Unreadable:
     break;
   }
-  throw Refusal(path + " carries a " WIZARD_STUB_MARKER_NAME " marker makewizard cannot read: " + kGetStub);
+  throw Refusal(
+      path + " carries a " WIZARD_STUB_MARKER_NAME " marker makewizard cannot read: " + kGetStub);
 }
 
 // A stub carries none of what makewizard adds: a built wizard is not
 // built again.
 void CheckNothingToReplace(const ResourceTree &tree, const std::string &path) {
   const std::pair<ResourceId, ResourceId> added[] = {
-      {kRcData, ResourceId::Named("FILE1")},          {kRcData, ResourceId::Named("FILE2")},
-      {kRcData, ResourceId::Named("FILE3")},          {kRcData, ResourceId::Named("DIGESTS")},
-      {kRcData, ResourceId::Ordinal(IDR_AGREEMENT)},  {ResourceId::Ordinal(kRtGroupIcon), ResourceId::Ordinal(IDI_PROGRAM)},
-      {ResourceId::Ordinal(kRtVersion), ResourceId::Ordinal(1)}, {ResourceId::Ordinal(kRtManifest), ResourceId::Ordinal(1)}};
+      {kRcData, ResourceId::Named("FILE1")},
+      {kRcData, ResourceId::Named("FILE2")},
+      {kRcData, ResourceId::Named("FILE3")},
+      {kRcData, ResourceId::Named("DIGESTS")},
+      {kRcData, ResourceId::Ordinal(IDR_AGREEMENT)},
+      {ResourceId::Ordinal(kRtGroupIcon), ResourceId::Ordinal(IDI_PROGRAM)},
+      {ResourceId::Ordinal(kRtVersion), ResourceId::Ordinal(1)},
+      {ResourceId::Ordinal(kRtManifest), ResourceId::Ordinal(1)}};
   for (const auto &[type, name] : added)
     if (tree.Find(type, name))
-      throw Refusal(path + " already carries resource " + name.Text() + " of type " + type.Text() +
-                    ", which makewizard adds from the package (is it a built wizard?): " + kGetStub);
+      throw Refusal(
+          path + " already carries resource " + name.Text() + " of type " + type.Text() +
+          ", which makewizard adds from the package (is it a built wizard?): " + kGetStub);
   if (tree.HasType(ResourceId::Ordinal(kRtIcon)))
-    throw Refusal(path + " already carries icon images, which makewizard adds from the package (is it a built "
-                         "wizard?): " + kGetStub);
+    throw Refusal(
+        path +
+        " already carries icon images, which makewizard adds from the package (is it a built "
+        "wizard?): " +
+        kGetStub);
 }
 
 void CheckOutput(const std::string &output, const std::string &stub, const Package &package) {
@@ -226,12 +246,13 @@ void CheckOutput(const std::string &output, const std::string &stub, const Packa
                   ": name another file for the wizard; the stub must stay as it is.");
   for (const std::string &input : package.inputs)
     if (outputId && outputId == platform::IdOf(input))
-      throw Refusal("The output " + output + " is " + input +
-                    ", a file of the package: name a file outside the package folder for the wizard.");
+      throw Refusal(
+          "The output " + output + " is " + input +
+          ", a file of the package: name a file outside the package folder for the wizard.");
 }
 
-void AddPackage(ResourceTree &tree, const Package &package, const BuildRequest &request, bool for64BitStub,
-                std::array<Digest, 3> &digests) {
+void AddPackage(ResourceTree &tree, const Package &package, const BuildRequest &request,
+                bool for64BitStub, std::array<Digest, 3> &digests) {
   const ResourceId english = ResourceId::Ordinal(kLanguageEnglishUs);
   const auto bytes = [](Bytes content) {
     ResourceData data;
@@ -239,12 +260,14 @@ void AddPackage(ResourceTree &tree, const Package &package, const BuildRequest &
     data.source = std::make_shared<BytesSource>(std::move(content));
     return data;
   };
-  const auto text = [&](const std::string &content) { return bytes(Bytes(content.begin(), content.end())); };
+  const auto text = [&](const std::string &content) {
+    return bytes(Bytes(content.begin(), content.end()));
+  };
   // Small resources first, then the payload, then its digests: they are
   // known only once the files have been read.
   for (std::size_t i = 0; i < package.icon.size(); ++i)
-    tree.Add(ResourceId::Ordinal(kRtIcon), ResourceId::Ordinal(static_cast<std::uint32_t>(1 + i)), english,
-             bytes(package.icon[i].data));
+    tree.Add(ResourceId::Ordinal(kRtIcon), ResourceId::Ordinal(static_cast<std::uint32_t>(1 + i)),
+             english, bytes(package.icon[i].data));
   tree.Add(ResourceId::Ordinal(kRtGroupIcon), ResourceId::Ordinal(IDI_PROGRAM), english,
            bytes(IconGroup(package.icon, 1)));
   tree.Add(kRcData, ResourceId::Ordinal(IDR_AGREEMENT), english, text(package.agreement));
@@ -256,7 +279,8 @@ void AddPackage(ResourceTree &tree, const Package &package, const BuildRequest &
     ResourceData data;
     data.size = static_cast<std::uint32_t>(package.payload[i].size);
     data.source = std::make_shared<PayloadSource>(package.payload[i], digests[i]);
-    tree.Add(kRcData, ResourceId::Named(("FILE" + std::to_string(i + 1)).c_str()), english, std::move(data));
+    tree.Add(kRcData, ResourceId::Named(("FILE" + std::to_string(i + 1)).c_str()), english,
+             std::move(data));
   }
   ResourceData digestData;
   digestData.size = static_cast<std::uint32_t>(digests.size() * sizeof(Digest));
@@ -268,7 +292,8 @@ void AddPackage(ResourceTree &tree, const Package &package, const BuildRequest &
 void CopyStub(platform::File &stub, std::uint64_t from, std::uint64_t to, ImageSink &sink) {
   Bytes chunk(kChunkBytes);
   while (from < to) {
-    const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, chunk.size()));
+    const std::size_t piece =
+        static_cast<std::size_t>(std::min<std::uint64_t>(to - from, chunk.size()));
     stub.ReadAt(from, chunk.data(), piece);
     sink.Write(chunk.data(), piece);
     from += piece;
@@ -288,7 +313,8 @@ void BuildWizard(const BuildRequest &request) {
   try {
     stub.emplace(platform::File::OpenRead(stubPath));
   } catch (const platform::SystemError &error) {
-    throw Refusal(stubPath + " cannot be read (" + error.what() + "): check that it is a file you may read.");
+    throw Refusal(stubPath + " cannot be read (" + error.what() +
+                  "): check that it is a file you may read.");
   }
   try {
     std::optional<PeImage> read;
@@ -302,10 +328,11 @@ void BuildWizard(const BuildRequest &request) {
     const Section &oldResources = image.Sections()[stubLayout.resources];
     std::optional<ResourceTree> readTree;
     try {
-      readTree.emplace(
-          ResourceTree::Read(*stub, oldResources, image.Directory(kResourceDirectory).virtualAddress));
+      readTree.emplace(ResourceTree::Read(*stub, oldResources,
+                                          image.Directory(kResourceDirectory).virtualAddress));
     } catch (const ResourceTree::Damaged &error) {
-      throw Refusal(stubPath + " has a damaged resource directory (" + error.what() + "): " + kGetStub);
+      throw Refusal(stubPath + " has a damaged resource directory (" + error.what() +
+                    "): " + kGetStub);
     }
     ResourceTree &tree = *readTree;
     CheckMarker(tree, stubPath);
@@ -342,23 +369,26 @@ void BuildWizard(const BuildRequest &request) {
           AlignUp(resources.virtualAddress + layout.size, image.SectionAlignment());
       relocations.pointerToRawData = resources.pointerToRawData + resources.sizeOfRawData;
       const DataDirectory oldDirectory = image.Directory(kBaseRelocationDirectory);
-      directories.push_back({kBaseRelocationDirectory,
-                             {relocations.virtualAddress + (oldDirectory.virtualAddress - old.virtualAddress),
-                              oldDirectory.size}});
+      directories.push_back(
+          {kBaseRelocationDirectory,
+           {relocations.virtualAddress + (oldDirectory.virtualAddress - old.virtualAddress),
+            oldDirectory.size}});
       imageEnd = std::uint64_t(relocations.virtualAddress) + relocations.virtualSize;
     }
     // PE32+ images too are limited to 2 GiB.
     if (imageEnd >= 0x80000000u)
-      throw Refusal("The files of the package in " + folder +
-                    " make a wizard of 2 GiB or more, which Windows cannot load: make its files smaller.");
+      throw Refusal(
+          "The files of the package in " + folder +
+          " make a wizard of 2 GiB or more, which Windows cannot load: make its files smaller.");
     const Bytes headers = image.RewrittenHeaders(sections, directories);
 
     Output output(outputPath, [&](const platform::SystemError &error) {
       const std::string folder = platform::ParentFolder(outputPath);
       return Refusal("makewizard could not write the wizard " + outputPath + " (" + error.what() +
                      "); nothing was written under that name. " +
-                     (error.diskFull ? "Free some space on the disk of " + folder + " and build again."
-                                     : "Check that you may write to " + folder + " and build again."));
+                     (error.diskFull
+                          ? "Free some space on the disk of " + folder + " and build again."
+                          : "Check that you may write to " + folder + " and build again."));
     });
     ImageSink sink(output);
     sink.Write(headers.data(), headers.size());
@@ -375,13 +405,15 @@ void BuildWizard(const BuildRequest &request) {
     sink.ZerosUpTo(std::uint64_t(resources.pointerToRawData) + resources.sizeOfRawData);
     if (stubLayout.relocations) {
       const Section &old = image.Sections()[*stubLayout.relocations];
-      CopyStub(*stub, old.pointerToRawData, std::uint64_t(old.pointerToRawData) + old.sizeOfRawData, sink);
+      CopyStub(*stub, old.pointerToRawData, std::uint64_t(old.pointerToRawData) + old.sizeOfRawData,
+               sink);
     }
     std::uint8_t checksum[4];
     PutLe32(checksum, sink.Checksum());
     output.WriteAt(image.CheckSumOffset(), checksum, sizeof checksum);
     output.Commit();
   } catch (const platform::SystemError &error) {
-    throw Refusal(stubPath + " cannot be read (" + error.what() + "): check that it is a file you may read.");
+    throw Refusal(stubPath + " cannot be read (" + error.what() +
+                  "): check that it is a file you may read.");
   }
 }

@@ -47,13 +47,15 @@ std::string Obstacle(const std::string &target, const std::string &wizardPath, b
   if (platform::IdOf(target) == platform::IdOf(wizardPath))
     return target + " is the wizard itself: extract into another folder.";
   if (!overwrite)
-    return target + " already exists: extract into another folder, or add --overwrite to replace it.";
+    return target +
+           " already exists: extract into another folder, or add --overwrite to replace it.";
   return {};
 }
 
 } // namespace
 
-int ExtractWizard(const std::string &wizardArgument, const std::string &folderArgument, bool overwrite) {
+int ExtractWizard(const std::string &wizardArgument, const std::string &folderArgument,
+                  bool overwrite) {
   const std::string wizardPath = platform::AbsolutePath(wizardArgument);
   const std::string folder = platform::AbsolutePath(folderArgument);
   std::optional<Wizard> opened;
@@ -82,7 +84,8 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
   }
   bool blocked = false;
   for (const WizardItem &item : wizard.items) {
-    const std::string obstacle = Obstacle(platform::JoinPath(folder, item.name), wizardPath, overwrite);
+    const std::string obstacle =
+        Obstacle(platform::JoinPath(folder, item.name), wizardPath, overwrite);
     if (!obstacle.empty())
       platform::PrintError(obstacle);
     blocked = blocked || !obstacle.empty();
@@ -93,7 +96,8 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
     try {
       CreateFolders(folder);
     } catch (const platform::SystemError &error) {
-      platform::PrintError("makewizard could not create the folder " + folder + " (" + error.what() +
+      platform::PrintError("makewizard could not create the folder " + folder + " (" +
+                           error.what() +
                            "): create it yourself, or name a folder you may write to.");
       return kDamaged;
     }
@@ -104,7 +108,8 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
     const WizardItem &item = wizard.items[i];
     const std::string target = platform::JoinPath(folder, item.name);
     if (!item.data) {
-      platform::PrintError(wizardPath + " lacks " + item.name + ", so it was not extracted. " + kGetAgain);
+      platform::PrintError(wizardPath + " lacks " + item.name + ", so it was not extracted. " +
+                           kGetAgain);
       status = kDamaged;
       continue;
     }
@@ -114,28 +119,31 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
           [&](const platform::SystemError &error) {
             return Refusal("makewizard could not write " + target + " (" + error.what() +
                            "); nothing was left under that name. " +
-                           (error.diskFull ? "Free some space on the disk of " + folder + " and extract again."
-                                           : "Check that you may write to " + folder + " and extract again."));
+                           (error.diskFull
+                                ? "Free some space on the disk of " + folder + " and extract again."
+                                : "Check that you may write to " + folder + " and extract again."));
           },
           overwrite ? Output::Existing::Replace : Output::Existing::Keep, false);
       OutputSink sink(output);
       const Digest digest = wizard.Read(item, &sink);
       if (digest != wizard.digests[i]) {
         // The output's destructor deletes what was written.
-        platform::PrintError(item.name + " is damaged in " + wizardPath + " (its SHA-256 is " + Hex(digest) +
-                             ", the wizard stored " + Hex(wizard.digests[i]) + "): nothing of it was written to " +
-                             folder + ". " + kGetAgain);
+        platform::PrintError(item.name + " is damaged in " + wizardPath + " (its SHA-256 is " +
+                             Hex(digest) + ", the wizard stored " + Hex(wizard.digests[i]) +
+                             "): nothing of it was written to " + folder + ". " + kGetAgain);
         status = kDamaged;
         continue;
       }
       output.Commit();
-      platform::PrintOut("Extracted " + target + " (" + WithThousands(item.data->size) + " bytes, intact)");
+      platform::PrintOut("Extracted " + target + " (" + WithThousands(item.data->size) +
+                         " bytes, intact)");
     } catch (const Refusal &refusal) {
       platform::PrintError(refusal.what());
       return kDamaged;
     } catch (const platform::SystemError &error) {
-      platform::PrintError("makewizard could not read " + wizardPath + " (" + error.what() + "); nothing of " +
-                           item.name + " was written to " + folder + ". Check that the wizard is on a disk you " +
+      platform::PrintError("makewizard could not read " + wizardPath + " (" + error.what() +
+                           "); nothing of " + item.name + " was written to " + folder +
+                           ". Check that the wizard is on a disk you " +
                            "can read, and extract again.");
       return kDamaged;
     }

@@ -17,7 +17,8 @@ constexpr int kBits = 32;
 std::uint32_t Be32(const std::string &s, std::size_t at) {
   return std::uint32_t(static_cast<unsigned char>(s[at])) << 24 |
          std::uint32_t(static_cast<unsigned char>(s[at + 1])) << 16 |
-         std::uint32_t(static_cast<unsigned char>(s[at + 2])) << 8 | static_cast<unsigned char>(s[at + 3]);
+         std::uint32_t(static_cast<unsigned char>(s[at + 2])) << 8 |
+         static_cast<unsigned char>(s[at + 3]);
 }
 const std::uint8_t *At(const std::string &s, std::size_t at) {
   return reinterpret_cast<const std::uint8_t *>(s.data()) + at;
@@ -44,11 +45,12 @@ int PngBits(int depth, int colour) {
 
 std::vector<IconImage> ReadIcon(const std::string &path, const std::string &data) {
   const std::string saveAs = std::string("save it as an .ico file with ") + kIconNeeds + ".";
-  const std::pair<std::string, const char *> notIcons[] = {{kPngSignature, "a PNG picture"},
-                                                           {"BM", "a bitmap picture"},
-                                                           {"\xFF\xD8\xFF", "a JPEG picture"},
-                                                           {"GIF8", "a GIF picture"},
-                                                           {std::string("\0\0\2\0", 4), "a cursor"}};
+  const std::pair<std::string, const char *> notIcons[] = {
+      {kPngSignature, "a PNG picture"},
+      {"BM", "a bitmap picture"},
+      {"\xFF\xD8\xFF", "a JPEG picture"},
+      {"GIF8", "a GIF picture"},
+      {std::string("\0\0\2\0", 4), "a cursor"}};
   for (const auto &[signature, what] : notIcons)
     if (data.compare(0, signature.size(), signature) == 0)
       throw Refusal(path + " is " + what + ", not an icon file: " + saveAs);
@@ -85,8 +87,9 @@ std::vector<IconImage> ReadIcon(const std::string &path, const std::string &data
       height = (both < 0 ? -both : both) / 2;
       bits = Le16(At(image, 14));
     } else {
-      throw Refusal(path + " is damaged: image " + std::to_string(index + 1) +
-                    " is neither a bitmap nor a PNG image. Save the icon again from an icon editor.");
+      throw Refusal(
+          path + " is damaged: image " + std::to_string(index + 1) +
+          " is neither a bitmap nor a PNG image. Save the icon again from an icon editor.");
     }
     found.emplace_back(width, height, bits);
     images.push_back({entry[0], entry[1], entry[2], Le16(entry + 4), Le16(entry + 6),
@@ -105,8 +108,8 @@ std::vector<IconImage> ReadIcon(const std::string &path, const std::string &data
     return images;
   std::string held;
   for (const auto &[width, height, bits] : found)
-    held += (held.empty() ? "" : ", ") + std::to_string(width) + "x" + std::to_string(height) + " at " +
-            std::to_string(bits) + " bpp";
+    held += (held.empty() ? "" : ", ") + std::to_string(width) + "x" + std::to_string(height) +
+            " at " + std::to_string(bits) + " bpp";
   std::string what = "the " + std::to_string(missing[0]) + "-pixel image", it = "it";
   if (missing.size() > 1) {
     what = "the ";
@@ -115,8 +118,8 @@ std::vector<IconImage> ReadIcon(const std::string &path, const std::string &data
     what += " and " + std::to_string(missing.back()) + "-pixel images";
     it = "them";
   }
-  throw Refusal(path + " lacks " + what + " at " + std::to_string(kBits) + " bits per pixel (it holds " +
-                (held.empty() ? "no image" : held) + "): add " + it +
+  throw Refusal(path + " lacks " + what + " at " + std::to_string(kBits) +
+                " bits per pixel (it holds " + (held.empty() ? "no image" : held) + "): add " + it +
                 " with an icon editor; the wizard's icon needs " + kIconNeeds + ".");
 }
 
@@ -146,13 +149,15 @@ Bytes IconGroup(const std::vector<IconImage> &images, std::uint16_t firstId) {
 }
 
 std::vector<IconSize> ReadIconGroup(const Bytes &group) {
-  if (group.size() < 6 || Le16(&group[2]) != 1 || group.size() < 6 + 14 * std::size_t{Le16(&group[4])})
+  if (group.size() < 6 || Le16(&group[2]) != 1 ||
+      group.size() < 6 + 14 * std::size_t{Le16(&group[4])})
     throw std::runtime_error("its icon directory is damaged");
   std::vector<IconSize> sizes;
   for (std::size_t i = 0; i < Le16(&group[4]); ++i) {
     const std::uint8_t *entry = &group[6 + 14 * i];
     // A width or height of 0 stands for 256.
-    sizes.push_back({entry[0] ? entry[0] : 256u, entry[1] ? entry[1] : 256u, Le16(entry + 6), Le16(entry + 12)});
+    sizes.push_back({entry[0] ? entry[0] : 256u, entry[1] ? entry[1] : 256u, Le16(entry + 6),
+                     Le16(entry + 12)});
   }
   return sizes;
 }

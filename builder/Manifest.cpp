@@ -26,13 +26,15 @@ const char kTemplate[] = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes
 )";
 
 void ReplaceAll(std::string &text, const std::string &what, const std::string &with) {
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+  for (std::size_t at = text.find(what); at != std::string::npos;
+       at = text.find(what, at + with.size()))
     text.replace(at, what.size(), with);
 }
 
 } // namespace
 
-std::string Manifest(const std::string &identity, const std::string &executionLevel, bool for64BitStub) {
+std::string Manifest(const std::string &identity, const std::string &executionLevel,
+                     bool for64BitStub) {
   std::string manifest = kTemplate;
   ReplaceAll(manifest, "@IDENTITY@", identity);
   ReplaceAll(manifest, "@LEVEL@", executionLevel);

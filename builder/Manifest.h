@@ -6,12 +6,14 @@
 #include <string>
 
 // Owners' wizards ask for administrator rights; the tests' run as invoked.
-inline constexpr const char *kExecutionLevels[] = {"asInvoker", "highestAvailable", "requireAdministrator"};
+inline constexpr const char *kExecutionLevels[] = {"asInvoker", "highestAvailable",
+                                                   "requireAdministrator"};
 inline constexpr const char *kDefaultExecutionLevel = "requireAdministrator";
 
 // `identity` holds only letters, digits, ".", "-" and "_": nothing in it
 // needs escaping.
-std::string Manifest(const std::string &identity, const std::string &executionLevel, bool for64BitStub);
+std::string Manifest(const std::string &identity, const std::string &executionLevel,
+                     bool for64BitStub);
 
 // The name of a manifest's own identity (its first assemblyIdentity, before
 // those of the assemblies it depends on).

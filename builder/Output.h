@@ -20,7 +20,8 @@ public:
 
   // With Existing::Keep, Commit fails rather than replace a file that
   // appeared under the name meanwhile.
-  Output(const std::string &path, Failure failure, Existing existing = Existing::Replace, bool executable = true);
+  Output(const std::string &path, Failure failure, Existing existing = Existing::Replace,
+         bool executable = true);
   ~Output();
   Output(const Output &) = delete;
   Output &operator=(const Output &) = delete;

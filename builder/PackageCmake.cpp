@@ -5,7 +5,9 @@
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsAlnum(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+bool IsAlnum(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
 bool IsNameChar(char c) { return IsAlnum(c) || c == '_'; }
 
 class Line {
@@ -20,8 +22,9 @@ public:
       return false;
     if (Peek() == '#') {
       if (OpensBracketComment())
-        throw Refusal(where_ + " opens a bracket comment (#[[ ... ]]), which makewizard does not read: "
-                               "begin each comment line with # instead.");
+        throw Refusal(where_ +
+                      " opens a bracket comment (#[[ ... ]]), which makewizard does not read: "
+                      "begin each comment line with # instead.");
       return false;
     }
     std::string command;
@@ -74,9 +77,10 @@ private:
   }
 
   [[noreturn]] void NotASetting() const {
-    throw Refusal(where_ + " is not a set(NAME \"value\") line: makewizard reads package.cmake without "
-                           "running CMake, so it may hold only such lines, comments and blank lines. "
-                           "Write the setting as set(NAME \"value\") on one line.");
+    throw Refusal(where_ +
+                  " is not a set(NAME \"value\") line: makewizard reads package.cmake without "
+                  "running CMake, so it may hold only such lines, comments and blank lines. "
+                  "Write the setting as set(NAME \"value\") on one line.");
   }
 
   // The value of a quoted argument, after its opening quote.
@@ -90,15 +94,17 @@ private:
       if (c == '"')
         return value;
       if (c == '$' && ReferencesVariable())
-        throw Refusal(where_ + " refers to a variable (\"$...{\"), which makewizard does not expand: "
-                               "write the text itself, with \\$ for a dollar sign.");
+        throw Refusal(where_ +
+                      " refers to a variable (\"$...{\"), which makewizard does not expand: "
+                      "write the text itself, with \\$ for a dollar sign.");
       if (c != '\\') {
         value += c;
         continue;
       }
       if (AtEnd())
-        throw Refusal(where_ + " continues its quoted value on the next line: write each setting on "
-                               "one line, with \\n for a line break.");
+        throw Refusal(where_ +
+                      " continues its quoted value on the next line: write each setting on "
+                      "one line, with \\n for a line break.");
       const char escaped = Take();
       if (escaped == 't')
         value += '\t';
@@ -132,7 +138,8 @@ private:
 
 } // namespace
 
-std::map<std::string, std::string> ReadPackageCmake(const std::string &path, const std::string &content) {
+std::map<std::string, std::string> ReadPackageCmake(const std::string &path,
+                                                    const std::string &content) {
   std::map<std::string, std::string> settings;
   std::size_t start = content.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   for (std::size_t number = 1; start < content.size() || number == 1; ++number) {

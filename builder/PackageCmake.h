@@ -8,4 +8,5 @@
 
 // The value each setting is given last, as the bytes the file holds after
 // CMake's escapes.
-std::map<std::string, std::string> ReadPackageCmake(const std::string &path, const std::string &content);
+std::map<std::string, std::string> ReadPackageCmake(const std::string &path,
+                                                    const std::string &content);

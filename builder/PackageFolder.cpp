@@ -32,7 +32,8 @@ std::string ReadWhole(const std::string &path) {
     data.resize(file.Read(reinterpret_cast<std::uint8_t *>(data.data()), data.size()));
     return data;
   } catch (const platform::SystemError &error) {
-    throw Refusal(path + " cannot be read (" + error.what() + "): check that it is a file you may read.");
+    throw Refusal(path + " cannot be read (" + error.what() +
+                  "): check that it is a file you may read.");
   }
 }
 
@@ -45,14 +46,15 @@ std::map<std::string, std::u32string> CheckSettings(const std::string &path,
     if (found == raw.end())
       throw Refusal(path + " does not set " + name + ": add a line set(" + name + " \"...\").");
     if (Utf8Error(found->second))
-      throw Refusal(path + " sets " + name + " to text that is not UTF-8: save package.cmake as UTF-8.");
+      throw Refusal(path + " sets " + name +
+                    " to text that is not UTF-8: save package.cmake as UTF-8.");
     const std::u32string value = DecodeUtf8(found->second);
     bool blank = true;
     for (const char32_t code : value)
       blank = blank && IsWhiteSpace(code);
     if (blank)
-      throw Refusal(path + " sets " + name + " to an empty text: give it a value, as in set(" + name +
-                    " \"...\").");
+      throw Refusal(path + " sets " + name + " to an empty text: give it a value, as in set(" +
+                    name + " \"...\").");
     settings[name] = value;
   }
   for (const char *name : kTextSettings)
@@ -64,10 +66,12 @@ std::map<std::string, std::u32string> CheckSettings(const std::string &path,
   const std::u32string &identity = settings[kIdentitySetting];
   for (const char32_t code : identity) {
     const bool allowed = (code >= U'a' && code <= U'z') || (code >= U'A' && code <= U'Z') ||
-                         (code >= U'0' && code <= U'9') || code == U'.' || code == U'-' || code == U'_';
+                         (code >= U'0' && code <= U'9') || code == U'.' || code == U'-' ||
+                         code == U'_';
     if (!allowed)
-      throw Refusal(path + " sets " + kIdentitySetting + " to \"" + EncodeUtf8(identity) + "\", which holds " +
-                    Describe(code) + ": a manifest identity name may hold only letters, digits, \".\", \"-\" "
+      throw Refusal(path + " sets " + kIdentitySetting + " to \"" + EncodeUtf8(identity) +
+                    "\", which holds " + Describe(code) +
+                    ": a manifest identity name may hold only letters, digits, \".\", \"-\" "
                     "and \"_\" (for example Owner.Package).");
   }
   return settings;
@@ -80,12 +84,14 @@ std::vector<PayloadFile> CheckPayload(const std::string &folder, const PayloadCe
   for (const std::string &name : names) {
     const std::string path = platform::JoinPath(folder, name);
     if (platform::KindOf(path) != platform::Kind::File)
-      throw Refusal("The package folder " + folder + " lacks the file \"" + name + "\": the wizard delivers " +
-                    Listing(names) + ", so each must be there under that name.");
+      throw Refusal("The package folder " + folder + " lacks the file \"" + name +
+                    "\": the wizard delivers " + Listing(names) +
+                    ", so each must be there under that name.");
     try {
       files.push_back({path, platform::File::OpenRead(path).Size()});
     } catch (const platform::SystemError &error) {
-      throw Refusal(path + " cannot be read (" + error.what() + "): check that it is a file you may read.");
+      throw Refusal(path + " cannot be read (" + error.what() +
+                    "): check that it is a file you may read.");
     }
     total += files.back().size;
   }
@@ -94,14 +100,16 @@ std::vector<PayloadFile> CheckPayload(const std::string &folder, const PayloadCe
                                 WithThousands((total + kMiB - 1) / kMiB) + " MiB: ";
     const std::string limit = WithThousands(ceiling.mib);
     if (!ceiling.anyWindows)
-      throw Refusal(comesTo + "the wizard cannot map a package of more than " + limit +
-                    " MiB even on 64-bit Windows, so it could not start. Split the package or make its "
-                    "files smaller.");
-    throw Refusal(comesTo + "on 32-bit Windows the wizard cannot map a package of more than " + limit +
-                  " MiB, so it could not start there. Split the package or make its files smaller; if it is "
-                  "meant only for 64-bit Windows, build it with --for-64bit-windows-only (in the CMake "
-                  "build: -DWIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY=ON), which allows " +
-                  WithThousands(ceiling.mib64BitOnly) + " MiB.");
+      throw Refusal(
+          comesTo + "the wizard cannot map a package of more than " + limit +
+          " MiB even on 64-bit Windows, so it could not start. Split the package or make its "
+          "files smaller.");
+    throw Refusal(
+        comesTo + "on 32-bit Windows the wizard cannot map a package of more than " + limit +
+        " MiB, so it could not start there. Split the package or make its files smaller; if it is "
+        "meant only for 64-bit Windows, build it with --for-64bit-windows-only (in the CMake "
+        "build: -DWIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY=ON), which allows " +
+        WithThousands(ceiling.mib64BitOnly) + " MiB.");
   }
   return files;
 }
@@ -118,10 +126,12 @@ Package ReadPackageFolder(const std::string &folder, const PayloadCeiling &ceili
   Package package;
   const std::string packageCmake = platform::JoinPath(folder, "package.cmake");
   if (platform::KindOf(packageCmake) != platform::Kind::File)
-    throw Refusal("The package folder " + folder + " has no package.cmake: add one that sets "
+    throw Refusal("The package folder " + folder +
+                  " has no package.cmake: add one that sets "
                   "PACKAGE_COMPANY_NAME, PACKAGE_LEGAL_COPYRIGHT and PACKAGE_IDENTITY_NAME, as "
                   "resources/sample-package/package.cmake does.");
-  auto settings = CheckSettings(packageCmake, ReadPackageCmake(packageCmake, ReadWhole(packageCmake)));
+  auto settings =
+      CheckSettings(packageCmake, ReadPackageCmake(packageCmake, ReadWhole(packageCmake)));
   package.companyName = EncodeUtf8(settings[kTextSettings[0]]);
   package.legalCopyright = EncodeUtf8(settings[kTextSettings[1]]);
   package.identityName = EncodeUtf8(settings[kIdentitySetting]);
@@ -129,11 +139,13 @@ Package ReadPackageFolder(const std::string &folder, const PayloadCeiling &ceili
   const std::string agreement = platform::JoinPath(folder, "agreement.txt");
   const std::string icon = platform::JoinPath(folder, "program.ico");
   if (platform::KindOf(agreement) != platform::Kind::File)
-    throw Refusal("The package folder " + folder +
-                  " lacks agreement.txt: add the licence agreement the user accepts, saved as UTF-8.");
+    throw Refusal(
+        "The package folder " + folder +
+        " lacks agreement.txt: add the licence agreement the user accepts, saved as UTF-8.");
   if (platform::KindOf(icon) != platform::Kind::File)
-    throw Refusal("The package folder " + folder + " lacks program.ico: add the program icon, an .ico file with " +
-                  kIconNeeds + ".");
+    throw Refusal("The package folder " + folder +
+                  " lacks program.ico: add the program icon, an .ico file with " + kIconNeeds +
+                  ".");
   package.agreement = AgreementText(agreement, ReadWhole(agreement));
   package.icon = ReadIcon(icon, ReadWhole(icon));
   package.payload = CheckPayload(folder, ceiling);

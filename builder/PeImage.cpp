@@ -17,10 +17,13 @@ constexpr std::size_t kSectionHeaderSize = 40;
 PeImage PeImage::Read(platform::File &file) {
   PeImage image;
   image.fileSize_ = file.Size();
-  const auto notAProgram = [&](const std::string &why) { return NotAProgram(NotAProgram::Kind::NotPe, why); };
+  const auto notAProgram = [&](const std::string &why) {
+    return NotAProgram(NotAProgram::Kind::NotPe, why);
+  };
   // What lies past the end of a shorter file was cut off, not never there.
   const auto beyond = [&](std::uint64_t end, const std::string &why) {
-    return NotAProgram(end > image.fileSize_ ? NotAProgram::Kind::CutShort : NotAProgram::Kind::NotPe, why);
+    return NotAProgram(
+        end > image.fileSize_ ? NotAProgram::Kind::CutShort : NotAProgram::Kind::NotPe, why);
   };
   // Enough for the DOS header and the headers of any program ld links.
   Bytes start(static_cast<std::size_t>(std::min<std::uint64_t>(image.fileSize_, 64 * 1024)));
@@ -46,7 +49,8 @@ PeImage PeImage::Read(platform::File &file) {
   else if (magic == kMagicPe32Plus && machine == kMachineAmd64)
     image.is64Bit_ = true;
   else
-    throw NotAProgram(NotAProgram::Kind::OtherMachine, "it is neither a 32-bit x86 nor a 64-bit x64 program");
+    throw NotAProgram(NotAProgram::Kind::OtherMachine,
+                      "it is neither a 32-bit x86 nor a 64-bit x64 program");
   image.directories_ = image.optional_ + (image.is64Bit_ ? 112 : 96);
   image.sectionTable_ = image.optional_ + optionalSize;
   if (image.directories_ + 8 * kBaseRelocationDirectory + 8 > image.sectionTable_)
@@ -93,8 +97,9 @@ std::uint64_t PeImage::EndOfSections() const {
   return end;
 }
 
-Bytes PeImage::RewrittenHeaders(const std::vector<Section> &sections,
-                                const std::vector<std::pair<std::uint32_t, DataDirectory>> &directories) const {
+Bytes PeImage::RewrittenHeaders(
+    const std::vector<Section> &sections,
+    const std::vector<std::pair<std::uint32_t, DataDirectory>> &directories) const {
   Bytes headers = headers_;
   std::uint64_t initializedData = 0;
   std::uint64_t imageEnd = 0;
@@ -115,7 +120,8 @@ Bytes PeImage::RewrittenHeaders(const std::vector<Section> &sections,
     PutLe32(&headers[directories_ + 8 * index], directory.virtualAddress);
     PutLe32(&headers[directories_ + 8 * index + 4], directory.size);
   }
-  PutLe32(&headers[optional_ + kSizeOfInitializedData], static_cast<std::uint32_t>(initializedData));
+  PutLe32(&headers[optional_ + kSizeOfInitializedData],
+          static_cast<std::uint32_t>(initializedData));
   PutLe32(&headers[optional_ + kSizeOfImage],
           static_cast<std::uint32_t>(AlignUp<std::uint64_t>(imageEnd, SectionAlignment())));
   PutLe32(&headers[optional_ + kCheckSum], 0);

@@ -28,7 +28,11 @@ struct DataDirectory {
   std::uint32_t size;
 };
 
-enum DataDirectoryIndex { kResourceDirectory = 2, kSecurityDirectory = 4, kBaseRelocationDirectory = 5 };
+enum DataDirectoryIndex {
+  kResourceDirectory = 2,
+  kSecurityDirectory = 4,
+  kBaseRelocationDirectory = 5
+};
 
 inline constexpr std::uint32_t kScnCntInitializedData = 0x00000040;
 inline constexpr std::uint32_t kScnMemRead = 0x40000000;
@@ -65,8 +69,9 @@ public:
 
   // The headers with the given sections, directories and sizes; the
   // checksum left zero, to be computed over the whole file.
-  Bytes RewrittenHeaders(const std::vector<Section> &sections,
-                         const std::vector<std::pair<std::uint32_t, DataDirectory>> &directories) const;
+  Bytes
+  RewrittenHeaders(const std::vector<Section> &sections,
+                   const std::vector<std::pair<std::uint32_t, DataDirectory>> &directories) const;
 
 private:
   // Offsets in the optional header, the same in PE32 and PE32+.

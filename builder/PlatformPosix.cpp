@@ -86,7 +86,8 @@ std::optional<FileId> IdOf(const std::string &path) {
   struct stat status;
   if (stat(path.c_str(), &status) != 0)
     return std::nullopt;
-  return FileId{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+  return FileId{static_cast<std::uint64_t>(status.st_dev),
+                static_cast<std::uint64_t>(status.st_ino)};
 }
 
 File File::OpenRead(const std::string &path) {
@@ -97,7 +98,8 @@ File File::OpenRead(const std::string &path) {
 }
 
 File File::CreateNew(const std::string &path, bool executable) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, executable ? 0777 : 0666);
+  const int fd =
+      open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, executable ? 0777 : 0666);
   if (fd < 0)
     Fail();
   return File(fd);
@@ -191,7 +193,8 @@ void RenameNew(const std::string &from, const std::string &to) {
     return;
   }
   // File systems without links (FAT, some network shares): a smaller window.
-  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK)
+  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != ENOSYS &&
+      errno != EMLINK)
     Fail();
   if (KindOf(to) != Kind::Missing) {
     errno = EEXIST;

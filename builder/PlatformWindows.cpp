@@ -15,7 +15,8 @@ namespace {
 std::wstring Wide(const std::string &utf8) {
   if (utf8.empty())
     return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(size), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
   return wide;
@@ -24,18 +25,19 @@ std::wstring Wide(const std::string &utf8) {
 std::string Narrow(const std::wstring &wide) {
   if (wide.empty())
     return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                       nullptr, nullptr);
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                       nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
+                      nullptr, nullptr);
   return utf8;
 }
 
 std::wstring FullPath(const std::wstring &path) {
   std::wstring full(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD size = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    const DWORD size =
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (size == 0)
       return path;
     if (size < full.size()) {
@@ -59,12 +61,13 @@ std::wstring SystemPath(const std::string &path) {
 [[noreturn]] void Fail() {
   const DWORD code = GetLastError();
   wchar_t *text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                     FORMAT_MESSAGE_IGNORE_INSERTS,
                  nullptr, code, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
   std::wstring reason = text ? text : L"";
   LocalFree(text);
-  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L'.' ||
-                             reason.back() == L' '))
+  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' ||
+                             reason.back() == L'.' || reason.back() == L' '))
     reason.pop_back();
   if (reason.empty())
     reason = L"system error " + std::to_wstring(code);
@@ -112,8 +115,9 @@ Kind KindOf(const std::string &path) {
 }
 
 std::optional<FileId> IdOf(const std::string &path) {
-  const HANDLE file = CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE file = CreateFileW(SystemPath(path).c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return std::nullopt;
   BY_HANDLE_FILE_INFORMATION information;
@@ -135,8 +139,8 @@ File File::OpenRead(const std::string &path) {
 
 File File::CreateNew(const std::string &path, bool) {
   // Shared for deletion, so that an interrupt can remove it while it is open.
-  const HANDLE file = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
+                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     Fail();
   return File(reinterpret_cast<std::intptr_t>(file));

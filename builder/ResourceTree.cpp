@@ -24,7 +24,8 @@ public:
   void WriteTo(Sink &sink) override {
     Bytes chunk(std::min<std::uint32_t>(size_, 1u << 20));
     for (std::uint32_t done = 0; done < size_;) {
-      const std::uint32_t piece = std::min<std::uint32_t>(size_ - done, static_cast<std::uint32_t>(chunk.size()));
+      const std::uint32_t piece =
+          std::min<std::uint32_t>(size_ - done, static_cast<std::uint32_t>(chunk.size()));
       file_.ReadAt(offset_ + done, chunk.data(), piece);
       sink.Write(chunk.data(), piece);
       done += piece;
@@ -42,7 +43,9 @@ private:
 Bytes Contents(const ResourceData &data) {
   struct Collect : Sink {
     Bytes bytes;
-    void Write(const std::uint8_t *data, std::size_t size) override { bytes.insert(bytes.end(), data, data + size); }
+    void Write(const std::uint8_t *data, std::size_t size) override {
+      bytes.insert(bytes.end(), data, data + size);
+    }
   } collected;
   collected.bytes.reserve(data.size);
   data.source->WriteTo(collected);
@@ -67,11 +70,13 @@ bool operator<(const ResourceId &left, const ResourceId &right) {
     return left.named;
   if (!left.named)
     return left.id < right.id;
-  return std::lexicographical_compare(left.name.begin(), left.name.end(), right.name.begin(), right.name.end(),
+  return std::lexicographical_compare(left.name.begin(), left.name.end(), right.name.begin(),
+                                      right.name.end(),
                                       [](char16_t a, char16_t b) { return Upper(a) < Upper(b); });
 }
 
-ResourceTree ResourceTree::Read(platform::File &file, const Section &section, std::uint32_t directoryRva) {
+ResourceTree ResourceTree::Read(platform::File &file, const Section &section,
+                                std::uint32_t directoryRva) {
   const auto damaged = [](const std::string &why) { return Damaged(why); };
   const std::uint32_t base = directoryRva - section.virtualAddress;
   const std::uint32_t available = std::min(section.virtualSize, section.sizeOfRawData);
@@ -161,7 +166,9 @@ ResourceTree::Layout ResourceTree::Lay(std::uint32_t sectionRva) const {
   // Tables breadth first (types, then names, then languages), each followed
   // by its entries; then the names' strings; then the data entries; then
   // the data, each piece 8-byte aligned.
-  const auto tableSize = [](std::size_t entries) { return static_cast<std::uint32_t>(16 + 8 * entries); };
+  const auto tableSize = [](std::size_t entries) {
+    return static_cast<std::uint32_t>(16 + 8 * entries);
+  };
   std::uint32_t offset = tableSize(tree_.size());
   std::map<const Names *, std::uint32_t> nameTables;
   std::map<const Languages *, std::uint32_t> languageTables;
@@ -212,7 +219,9 @@ ResourceTree::Layout ResourceTree::Lay(std::uint32_t sectionRva) const {
   layout.size = offset;
 
   Bytes &out = layout.directory;
-  const auto idField = [&](const ResourceId &id) { return id.named ? kHighBit | strings.at(&id) : id.id; };
+  const auto idField = [&](const ResourceId &id) {
+    return id.named ? kHighBit | strings.at(&id) : id.id;
+  };
   const auto table = [&](const auto &entries, const auto &target) {
     AppendZeros(out, 12); // characteristics, time stamp, version: all zero
     std::uint16_t namedCount = 0;
@@ -227,7 +236,8 @@ ResourceTree::Layout ResourceTree::Lay(std::uint32_t sectionRva) const {
   };
   table(tree_, [&](const Names &names) { return kHighBit | nameTables.at(&names); });
   for (const auto &[type, names] : tree_)
-    table(names, [&](const Languages &languages) { return kHighBit | languageTables.at(&languages); });
+    table(names,
+          [&](const Languages &languages) { return kHighBit | languageTables.at(&languages); });
   for (const auto &[type, names] : tree_)
     for (const auto &[name, languages] : names)
       table(languages, [&](std::size_t index) { return dataEntries[index]; });

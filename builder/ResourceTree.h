@@ -88,16 +88,18 @@ public:
   };
   // A program's resources; their bytes stay in `file` until written.
   // Throws Damaged.
-  static ResourceTree Read(platform::File &file, const Section &section, std::uint32_t directoryRva);
+  static ResourceTree Read(platform::File &file, const Section &section,
+                           std::uint32_t directoryRva);
 
   // Data is laid out in the order it was added.
-  void Add(const ResourceId &type, const ResourceId &name, const ResourceId &language, ResourceData data);
+  void Add(const ResourceId &type, const ResourceId &name, const ResourceId &language,
+           ResourceData data);
   // The data of that type and name, in whichever language it first has.
   const ResourceData *Find(const ResourceId &type, const ResourceId &name) const;
   bool HasType(const ResourceId &type) const { return tree_.count(type) != 0; }
 
   struct Layout {
-    Bytes directory;                       // tables, strings and data entries
+    Bytes directory;                        // tables, strings and data entries
     std::vector<std::uint32_t> dataOffsets; // of each piece of data, in the order added
     std::uint32_t size = 0;                 // of the whole section's content
   };

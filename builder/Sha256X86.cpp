@@ -15,11 +15,14 @@ bool Sha256::HasX86Extensions() {
   return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & (1u << 29));
 }
 
-__attribute__((target("sha,sse4.1"))) void Sha256::X86Blocks(const std::uint8_t *data, std::size_t blocks) {
+__attribute__((target("sha,sse4.1"))) void Sha256::X86Blocks(const std::uint8_t *data,
+                                                             std::size_t blocks) {
   const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
   // The state as the instructions take it: ABEF and CDGH.
-  __m128i cdab = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(&state_[0])), 0xB1);
-  __m128i efgh = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(&state_[4])), 0x1B);
+  __m128i cdab =
+      _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(&state_[0])), 0xB1);
+  __m128i efgh =
+      _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(&state_[4])), 0x1B);
   __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
   __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
   for (; blocks; --blocks, data += 64) {
@@ -28,15 +31,16 @@ __attribute__((target("sha,sse4.1"))) void Sha256::X86Blocks(const std::uint8_t 
     for (int i = 0; i < 16; ++i) {
       __m128i words;
       if (i < 4) {
-        words = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * i)), byteSwap);
+        words = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * i)),
+                                 byteSwap);
       } else {
         words = _mm_sha256msg1_epu32(w[i & 3], w[(i - 3) & 3]);
         words = _mm_add_epi32(words, _mm_alignr_epi8(w[(i - 1) & 3], w[(i - 2) & 3], 4));
         words = _mm_sha256msg2_epu32(words, w[(i - 1) & 3]);
       }
       w[i & 3] = words;
-      const __m128i sum =
-          _mm_add_epi32(words, _mm_loadu_si128(reinterpret_cast<const __m128i *>(&kRoundConstants[4 * i])));
+      const __m128i sum = _mm_add_epi32(
+          words, _mm_loadu_si128(reinterpret_cast<const __m128i *>(&kRoundConstants[4 * i])));
       cdgh = _mm_sha256rnds2_epu32(cdgh, abef, sum);
       abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(sum, 0x0E));
     }

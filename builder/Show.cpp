@@ -72,7 +72,8 @@ std::optional<std::string> VersionString(const Wizard &wizard, const char *key) 
   return found->second;
 }
 
-std::optional<std::string> Versioned(const Wizard &wizard, const char *key, std::string VersionFacts::*fixed) {
+std::optional<std::string> Versioned(const Wizard &wizard, const char *key,
+                                     std::string VersionFacts::*fixed) {
   if (const auto text = VersionString(wizard, key))
     return text;
   if (wizard.version && !(*wizard.version.*fixed).empty())
@@ -92,8 +93,10 @@ std::vector<Text> Texts(const Wizard &wizard) {
           {"Copyright", "legal_copyright", VersionString(wizard, "LegalCopyright")},
           {"Identity name", "identity_name", wizard.identityName},
           {"Product", "product_name", VersionString(wizard, "ProductName")},
-          {"Product version", "product_version", Versioned(wizard, "ProductVersion", &VersionFacts::productVersion)},
-          {"File version", "file_version", Versioned(wizard, "FileVersion", &VersionFacts::fileVersion)}};
+          {"Product version", "product_version",
+           Versioned(wizard, "ProductVersion", &VersionFacts::productVersion)},
+          {"File version", "file_version",
+           Versioned(wizard, "FileVersion", &VersionFacts::fileVersion)}};
 }
 
 // A wizard's texts are shown as they are, but never as control characters
@@ -106,7 +109,8 @@ std::string Printable(std::string text) {
 }
 
 std::string MadeBy(const Wizard &wizard) {
-  return wizard.format ? "makewizard " + std::to_string(*wizard.format) : "the build before makewizard";
+  return wizard.format ? "makewizard " + std::to_string(*wizard.format)
+                       : "the build before makewizard";
 }
 
 std::string Padded(std::string text, std::size_t width) {
@@ -118,8 +122,9 @@ std::string Padded(std::string text, std::size_t width) {
 std::string IconText(const std::vector<IconSize> &icon) {
   if (icon.empty())
     return "none";
-  const bool oneDepth = std::all_of(icon.begin(), icon.end(),
-                                    [&](const IconSize &size) { return size.bitCount == icon[0].bitCount; });
+  const bool oneDepth = std::all_of(icon.begin(), icon.end(), [&](const IconSize &size) {
+    return size.bitCount == icon[0].bitCount;
+  });
   std::string text;
   for (std::size_t i = 0; i < icon.size(); ++i) {
     text += i == 0 ? "" : oneDepth && i + 1 == icon.size() ? " and " : ", ";
@@ -139,7 +144,8 @@ std::string SignatureText(const Signature &signature) {
   case Signature::State::Signed:
     break;
   }
-  std::string who = signature.commonName.empty() ? "a certificate without a common name" : signature.commonName;
+  std::string who =
+      signature.commonName.empty() ? "a certificate without a common name" : signature.commonName;
   if (!signature.organisation.empty() && signature.organisation != signature.commonName)
     who += ", " + signature.organisation;
   return "signed by " + who + " (not verified here)";
@@ -157,8 +163,8 @@ void PrintText(const Wizard &wizard, const std::vector<Checked> &checked) {
   for (std::size_t i = 0; i < checked.size(); ++i) {
     const WizardItem &item = wizard.items[i];
     const std::string size = WithThousands(checked[i].size);
-    out += "  " + Padded(item.name, nameWidth) + "  " + std::string(sizeWidth - size.size(), ' ') + size +
-           " bytes  " + checked[i].state + "\n";
+    out += "  " + Padded(item.name, nameWidth) + "  " + std::string(sizeWidth - size.size(), ' ') +
+           size + " bytes  " + checked[i].state + "\n";
     if (!checked[i].digest) {
       out += "      the wizard lacks it\n";
     } else {
@@ -189,8 +195,10 @@ void PrintText(const Wizard &wizard, const std::vector<Checked> &checked) {
     std::string names;
     for (std::size_t i = 0; i < damaged.size(); ++i)
       names += (i == 0 ? "" : i + 1 == damaged.size() ? " and " : ", ") + damaged[i];
-    out += names + ", so the wizard would refuse to deliver its package. Get the wizard again from where it "
-                   "was published.";
+    out +=
+        names +
+        ", so the wizard would refuse to deliver its package. Get the wizard again from where it "
+        "was published.";
   }
   platform::PrintOut(out);
 }
@@ -203,11 +211,14 @@ void PrintJson(const Wizard &wizard, const std::vector<Checked> &checked, bool i
   out += "  \"intact\": " + std::string(intact ? "true" : "false") + ",\n  \"files\": [";
   for (std::size_t i = 0; i < checked.size(); ++i) {
     out += std::string(i ? "," : "") + "\n    {\"name\": " + Json(wizard.items[i].name) +
-           ", \"size\": " + std::to_string(checked[i].size) + ", \"state\": " + Json(checked[i].state) +
-           ", \"sha256\": " + Json(checked[i].digest ? std::optional<std::string>(Hex(*checked[i].digest))
-                                                     : std::nullopt) +
+           ", \"size\": " + std::to_string(checked[i].size) +
+           ", \"state\": " + Json(checked[i].state) + ", \"sha256\": " +
+           Json(checked[i].digest ? std::optional<std::string>(Hex(*checked[i].digest))
+                                  : std::nullopt) +
            ", \"stored_sha256\": " +
-           Json(wizard.digests.empty() ? std::nullopt : std::optional<std::string>(Hex(wizard.digests[i]))) + "}";
+           Json(wizard.digests.empty() ? std::nullopt
+                                       : std::optional<std::string>(Hex(wizard.digests[i]))) +
+           "}";
   }
   out += "\n  ],\n";
   for (const Text &text : Texts(wizard))
@@ -226,14 +237,17 @@ void PrintJson(const Wizard &wizard, const std::vector<Checked> &checked, bool i
            ", \"bits_per_pixel\": " + std::to_string(wizard.icon[i].bitCount) + "}";
   out += "],\n  \"signature\": ";
   const Signature &signature = wizard.signature;
-  const auto optional = [](const std::string &text) { return text.empty() ? std::nullopt : std::optional(text); };
+  const auto optional = [](const std::string &text) {
+    return text.empty() ? std::nullopt : std::optional(text);
+  };
   switch (signature.state) {
   case Signature::State::Unsigned:
     out += "null";
     break;
   case Signature::State::Signed:
     out += "{\"signer\": " + Json(optional(signature.commonName)) +
-           ", \"organisation\": " + Json(optional(signature.organisation)) + ", \"verified\": false}";
+           ", \"organisation\": " + Json(optional(signature.organisation)) +
+           ", \"verified\": false}";
     break;
   case Signature::State::Unreadable:
     out += "{\"signer\": null, \"problem\": " + Json(signature.problem) + ", \"verified\": false}";
@@ -249,7 +263,8 @@ int ShowWizard(const std::string &argument, bool json) {
   const auto fail = [&](const std::string &message) {
     platform::PrintError(message);
     if (json)
-      platform::PrintOut("{\n  \"path\": " + Json(path) + ",\n  \"error\": " + Json(message) + "\n}");
+      platform::PrintOut("{\n  \"path\": " + Json(path) + ",\n  \"error\": " + Json(message) +
+                         "\n}");
     return kNotAWizard;
   };
   try {
@@ -261,7 +276,9 @@ int ShowWizard(const std::string &argument, bool json) {
       Checked check{item.data ? item.data->size : 0, std::nullopt, "missing"};
       if (item.data) {
         check.digest = wizard.Read(item, nullptr);
-        check.state = wizard.digestsProblem.empty() && *check.digest == wizard.digests[i] ? "intact" : "damaged";
+        check.state = wizard.digestsProblem.empty() && *check.digest == wizard.digests[i]
+                          ? "intact"
+                          : "damaged";
       }
       intact = intact && check.state == "intact";
       checked.push_back(check);
@@ -274,6 +291,7 @@ int ShowWizard(const std::string &argument, bool json) {
   } catch (const NotAWizard &error) {
     return fail(error.what());
   } catch (const platform::SystemError &error) {
-    return fail(path + " cannot be read (" + error.what() + "): check that it is a file you may read.");
+    return fail(path + " cannot be read (" + error.what() +
+                "): check that it is a file you may read.");
   }
 }

@@ -18,9 +18,10 @@ enum : std::uint8_t {
   kContext1 = 0xA1,
 };
 
-const Bytes kSignedData = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02}; // 1.2.840.113549.1.7.2
-const Bytes kCommonName = {0x55, 0x04, 0x03};                                     // 2.5.4.3
-const Bytes kOrganisation = {0x55, 0x04, 0x0A};                                   // 2.5.4.10
+const Bytes kSignedData = {0x2A, 0x86, 0x48, 0x86, 0xF7,
+                           0x0D, 0x01, 0x07, 0x02}; // 1.2.840.113549.1.7.2
+const Bytes kCommonName = {0x55, 0x04, 0x03};       // 2.5.4.3
+const Bytes kOrganisation = {0x55, 0x04, 0x0A};     // 2.5.4.10
 
 struct Unreadable : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -101,7 +102,8 @@ std::string Text(const Element &value) {
   }
   if (value.tag == kUniversalString) {
     for (std::size_t i = 0; i + 3 < bytes.size(); i += 4) {
-      const char32_t code = char32_t(value.content[i]) << 24 | char32_t(value.content[i + 1]) << 16 |
+      const char32_t code = char32_t(value.content[i]) << 24 |
+                            char32_t(value.content[i + 1]) << 16 |
                             char32_t(value.content[i + 2]) << 8 | value.content[i + 3];
       text.push_back(code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF) ? code : 0xFFFD);
     }
@@ -156,7 +158,8 @@ Signature ReadSignature(const Bytes &table) {
     return signature;
   }
   if (Le16(&table[6]) != 0x0002) { // WIN_CERT_TYPE_PKCS_SIGNED_DATA
-    signature.problem = "its certificate is of type " + std::to_string(Le16(&table[6])) + ", not PKCS#7";
+    signature.problem =
+        "its certificate is of type " + std::to_string(Le16(&table[6])) + ", not PKCS#7";
     return signature;
   }
   try {
@@ -184,7 +187,8 @@ Signature ReadSignature(const Bytes &table) {
         if (certificate.tag != kSequence)
           continue; // an attribute certificate or another kind
         Element subject;
-        if (Matches(Der(Der(certificate).Expect(kSequence, "a certificate body")), issuer, serial, subject)) {
+        if (Matches(Der(Der(certificate).Expect(kSequence, "a certificate body")), issuer, serial,
+                    subject)) {
           ReadSubject(subject, signature);
           signature.state = Signature::State::Signed;
           return signature;

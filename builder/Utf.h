@@ -24,7 +24,9 @@ Utf16Decoded DecodeUtf16(const std::string &bytes, bool bigEndian);
 
 std::string EncodeUtf8(const std::u32string &text);
 std::u16string EncodeUtf16(const std::u32string &text);
-inline std::u16string Utf8ToUtf16(const std::string &bytes) { return EncodeUtf16(DecodeUtf8(bytes)); }
+inline std::u16string Utf8ToUtf16(const std::string &bytes) {
+  return EncodeUtf16(DecodeUtf8(bytes));
+}
 // Text from a file that may not be UTF-8: each byte that is no part of a
 // character shown as U+FFFD.
 std::string ValidUtf8(const std::string &bytes);

@@ -54,32 +54,27 @@ void Write(Bytes &out, const Node &node) {
 
 Bytes VersionRecord(const std::string &companyName, const std::string &legalCopyright) {
   Node fixed{"VS_VERSION_INFO", false, {}, 52, {}};
-  for (const std::uint32_t field : {
-           0xFEEF04BDu,   // signature
-           0x00010000u,   // structure version
-           kVersionHigh,  // file version
-           kVersionLow,   //
-           kVersionHigh,  // product version
-           kVersionLow,   //
-           0x3Fu,         // VS_FFI_FILEFLAGSMASK
-           0u,            // flags
-           0x00000004u,   // VOS__WINDOWS32
-           0x00000001u,   // VFT_APP
-           0u,            // VFT2_UNKNOWN
-           0u, 0u})       // date
+  for (const std::uint32_t field : {0xFEEF04BDu,  // signature
+                                    0x00010000u,  // structure version
+                                    kVersionHigh, // file version
+                                    kVersionLow,  //
+                                    kVersionHigh, // product version
+                                    kVersionLow,  //
+                                    0x3Fu,        // VS_FFI_FILEFLAGSMASK
+                                    0u,           // flags
+                                    0x00000004u,  // VOS__WINDOWS32
+                                    0x00000001u,  // VFT_APP
+                                    0u,           // VFT2_UNKNOWN
+                                    0u, 0u})      // date
     Append32(fixed.value, field);
 
   Node table{"040904B0", true, {}, 0, {}};
-  table.children = {Text("CompanyName", companyName),
-                    Text("FileDescription", kProductPackage),
-                    Text("FileVersion", kVersionText),
-                    Text("InternalName", kProductPackage),
-                    Text("LegalCopyright", legalCopyright),
-                    Text("LegalTrademarks", ""),
-                    Text("OriginalFilename", ""),
-                    Text("ProductName", kProductName),
-                    Text("ProductVersion", kVersionText),
-                    Text("Comments", kProductPackage)};
+  table.children = {
+      Text("CompanyName", companyName),       Text("FileDescription", kProductPackage),
+      Text("FileVersion", kVersionText),      Text("InternalName", kProductPackage),
+      Text("LegalCopyright", legalCopyright), Text("LegalTrademarks", ""),
+      Text("OriginalFilename", ""),           Text("ProductName", kProductName),
+      Text("ProductVersion", kVersionText),   Text("Comments", kProductPackage)};
   Node strings{"StringFileInfo", true, {}, 0, {table}};
 
   Node translation{"Translation", false, {}, 4, {}};
@@ -140,8 +135,8 @@ template <typename Visit> void Children(const Bytes &record, const ReadNode &par
 
 std::string Version(const Bytes &record, std::size_t at) {
   const std::uint32_t high = Le32(&record[at]), low = Le32(&record[at + 4]);
-  return std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) + "." + std::to_string(low >> 16) + "." +
-         std::to_string(low & 0xFFFF);
+  return std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) + "." +
+         std::to_string(low >> 16) + "." + std::to_string(low & 0xFFFF);
 }
 
 } // namespace

@@ -28,14 +28,19 @@ std::string Beginning(platform::File &file, std::uint64_t size) {
   // A character cut by the 24 bytes is not a fault of the file.
   while (Utf8Error(text) && text.size() > start.size() - 3 && !text.empty())
     text.pop_back();
-  const bool printable = !text.empty() && !Utf8Error(text) && std::none_of(text.begin(), text.end(), [](char c) {
-    return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
-  });
+  const bool printable =
+      !text.empty() && !Utf8Error(text) && std::none_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
+      });
   const std::string more = size > text.size() ? "…" : "";
   if (printable) {
     std::string shown;
     for (const char c : text)
-      shown += c == '\t' ? "\\t" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '"' ? "\\\"" : std::string(1, c);
+      shown += c == '\t'   ? "\\t"
+               : c == '\r' ? "\\r"
+               : c == '\n' ? "\\n"
+               : c == '"'  ? "\\\""
+                           : std::string(1, c);
     return "the text \"" + shown + more + "\"";
   }
   std::string bytes;
@@ -49,9 +54,10 @@ std::string Beginning(platform::File &file, std::uint64_t size) {
 
 NotAWizard CutShort(const std::string &path, std::uint64_t size, std::uint64_t needed) {
   return NotAWizard(path + " is cut short: " +
-                    (needed ? "it holds " + WithThousands(size) + " of the " + WithThousands(needed) +
-                                  " bytes its headers describe"
-                            : "it ends after " + WithThousands(size) + " bytes, within its headers") +
+                    (needed
+                         ? "it holds " + WithThousands(size) + " of the " + WithThousands(needed) +
+                               " bytes its headers describe"
+                         : "it ends after " + WithThousands(size) + " bytes, within its headers") +
                     ". " + kGetAgain);
 }
 
@@ -66,21 +72,24 @@ PeImage ReadImage(platform::File &file, const std::string &path) {
     case NotAProgram::Kind::CutShort:
       throw CutShort(path, size, error.needed);
     case NotAProgram::Kind::OtherMachine:
-      throw NotAWizard(path + " is a Windows program for another processor, not a wizard made by makewizard.");
+      throw NotAWizard(
+          path + " is a Windows program for another processor, not a wizard made by makewizard.");
     case NotAProgram::Kind::NotPe:
       break;
     }
     Bytes start(2);
     file.ReadAt(0, start.data(), std::min<std::size_t>(2, static_cast<std::size_t>(size)));
     if (start[0] != 'M' || start[1] != 'Z')
-      throw NotAWizard(path + " is not a Windows program (it starts with " + Beginning(file, size) + ").");
+      throw NotAWizard(path + " is not a Windows program (it starts with " + Beginning(file, size) +
+                       ").");
     throw NotAWizard(path + " is not a Windows program (" + error.what() + ").");
   }
 }
 
 // The data of one resource as Windows finds it, where the loader looks
 // for an ordinal or a name of the given type.
-std::optional<ResourceData> Find(const ResourceTree &tree, std::uint32_t type, const ResourceId &name) {
+std::optional<ResourceData> Find(const ResourceTree &tree, std::uint32_t type,
+                                 const ResourceId &name) {
   const ResourceData *data = tree.Find(ResourceId::Ordinal(type), name);
   return data ? std::optional<ResourceData>(*data) : std::nullopt;
 }
@@ -139,7 +148,8 @@ Wizard Wizard::Open(const std::string &path) {
   const DataDirectory certificates = image.Directory(kSecurityDirectory);
   if (certificates.size) {
     if (std::uint64_t(certificates.virtualAddress) + certificates.size > image.FileSize())
-      throw CutShort(path, image.FileSize(), std::uint64_t(certificates.virtualAddress) + certificates.size);
+      throw CutShort(path, image.FileSize(),
+                     std::uint64_t(certificates.virtualAddress) + certificates.size);
     if (certificates.size > kMostFactBytes) {
       wizard.signature.state = Signature::State::Unreadable;
       wizard.signature.problem = "its certificate table is too large";
@@ -150,7 +160,8 @@ Wizard Wizard::Open(const std::string &path) {
     }
   }
 
-  const std::string notAWizard = path + " is a Windows program but not a wizard made by makewizard.";
+  const std::string notAWizard =
+      path + " is a Windows program but not a wizard made by makewizard.";
   const DataDirectory resources = image.Directory(kResourceDirectory);
   const auto &sections = image.Sections();
   const auto section = std::find_if(sections.begin(), sections.end(), [&](const Section &s) {
@@ -163,14 +174,15 @@ Wizard Wizard::Open(const std::string &path) {
   try {
     read.emplace(ResourceTree::Read(file, *section, resources.virtualAddress));
   } catch (const ResourceTree::Damaged &error) {
-    throw NotAWizard(path + " is a Windows program with a damaged resource directory (" + error.what() + "). " +
-                     "If it is a wizard, copy or download it again.");
+    throw NotAWizard(path + " is a Windows program with a damaged resource directory (" +
+                     error.what() + "). " + "If it is a wizard, copy or download it again.");
   }
   const ResourceTree &tree = *read;
 
   bool anyOfThePackage = false, wholePayload = true;
   for (std::size_t i = 0; i < std::size(kPayloadNames); ++i) {
-    const auto data = Find(tree, kRtRcData, ResourceId::Named(("FILE" + std::to_string(i + 1)).c_str()));
+    const auto data =
+        Find(tree, kRtRcData, ResourceId::Named(("FILE" + std::to_string(i + 1)).c_str()));
     wizard.items.push_back({kPayloadNames[i], data});
     anyOfThePackage = anyOfThePackage || data;
     wholePayload = wholePayload && data;
@@ -187,12 +199,14 @@ Wizard Wizard::Open(const std::string &path) {
       throw NotAWizard(notAWizard);
     break;
   case StubMarker::State::Unreadable:
-    throw NotAWizard(path + " carries a " WIZARD_STUB_MARKER_NAME
-                            " marker this makewizard cannot read: it was made by another makewizard.");
+    throw NotAWizard(path +
+                     " carries a " WIZARD_STUB_MARKER_NAME
+                     " marker this makewizard cannot read: it was made by another makewizard.");
   case StubMarker::State::Known:
     if (!anyOfThePackage)
-      throw NotAWizard(path + " is a wizard stub without a package: makewizard build makes a wizard of it and "
-                              "a package folder.");
+      throw NotAWizard(
+          path + " is a wizard stub without a package: makewizard build makes a wizard of it and "
+                 "a package folder.");
     if (marker.format != WIZARD_STUB_FORMAT)
       throw NotAWizard(path + " is a wizard made by makewizard " + std::to_string(marker.format) +
                        ", this is makewizard " + std::to_string(WIZARD_STUB_FORMAT) +
@@ -205,13 +219,14 @@ Wizard Wizard::Open(const std::string &path) {
   if (!digests) {
     wizard.digestsProblem = "the wizard carries no digests to check it against";
   } else if (digests->size != expected) {
-    wizard.digestsProblem = "the wizard's digests are " + std::to_string(digests->size) + " bytes instead of " +
-                            std::to_string(expected);
+    wizard.digestsProblem = "the wizard's digests are " + std::to_string(digests->size) +
+                            " bytes instead of " + std::to_string(expected);
   } else {
     const Bytes stored = Contents(*digests);
     for (std::size_t i = 0; i < wizard.items.size(); ++i) {
       Digest digest;
-      std::copy_n(stored.begin() + static_cast<std::ptrdiff_t>(i * sizeof(Digest)), sizeof(Digest), digest.begin());
+      std::copy_n(stored.begin() + static_cast<std::ptrdiff_t>(i * sizeof(Digest)), sizeof(Digest),
+                  digest.begin());
       wizard.digests.push_back(digest);
     }
   }

@@ -29,8 +29,8 @@ public:
 };
 
 struct WizardItem {
-  std::string name;                  // the name it is delivered under
-  std::optional<ResourceData> data;  // nothing: the wizard lacks it
+  std::string name;                 // the name it is delivered under
+  std::optional<ResourceData> data; // nothing: the wizard lacks it
 };
 
 class Wizard {

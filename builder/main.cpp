@@ -114,7 +114,8 @@ int MakeWizardMain(const std::vector<std::string> &arguments) {
     return 0;
   }
   if (arguments.size() == 1 && arguments[0] == "--version") {
-    platform::PrintOut("makewizard for wizard stubs of format " + std::to_string(WIZARD_STUB_FORMAT));
+    platform::PrintOut("makewizard for wizard stubs of format " +
+                       std::to_string(WIZARD_STUB_FORMAT));
     return 0;
   }
   if (arguments.empty())
