@@ -149,29 +149,32 @@ void File::ReadAt(std::uint64_t offset, std::uint8_t *data, std::size_t size) {
   }
 }
 
-void File::Write(const std::uint8_t *data, std::size_t size) {
+namespace {
+
+// Every byte written, at the file's position, or from *offset on.
+void WriteAll(int fd, const std::uint8_t *data, std::size_t size, std::uint64_t *offset) {
   while (size) {
-    const ssize_t put = write(static_cast<int>(handle_), data, size);
+    const ssize_t put =
+        offset ? pwrite(fd, data, size, static_cast<off_t>(*offset)) : write(fd, data, size);
     if (put < 0 && errno == EINTR)
       continue;
     if (put < 0)
       Fail();
     data += put;
     size -= static_cast<std::size_t>(put);
+    if (offset)
+      *offset += static_cast<std::uint64_t>(put);
   }
 }
 
+} // namespace
+
+void File::Write(const std::uint8_t *data, std::size_t size) {
+  WriteAll(static_cast<int>(handle_), data, size, nullptr);
+}
+
 void File::WriteAt(std::uint64_t offset, const std::uint8_t *data, std::size_t size) {
-  while (size) {
-    const ssize_t put = pwrite(static_cast<int>(handle_), data, size, static_cast<off_t>(offset));
-    if (put < 0 && errno == EINTR)
-      continue;
-    if (put < 0)
-      Fail();
-    data += put;
-    size -= static_cast<std::size_t>(put);
-    offset += static_cast<std::uint64_t>(put);
-  }
+  WriteAll(static_cast<int>(handle_), data, size, &offset);
 }
 
 void File::Close() {

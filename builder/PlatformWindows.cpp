@@ -196,30 +196,35 @@ void File::ReadAt(std::uint64_t offset, std::uint8_t *data, std::size_t size) {
   }
 }
 
-void File::Write(const std::uint8_t *data, std::size_t size) {
+namespace {
+
+// Every byte written, at the file's position, or from *offset on.
+void WriteAll(HANDLE file, const std::uint8_t *data, std::size_t size, std::uint64_t *offset) {
   while (size) {
+    OVERLAPPED at = {};
+    if (offset) {
+      at.Offset = static_cast<DWORD>(*offset);
+      at.OffsetHigh = static_cast<DWORD>(*offset >> 32);
+    }
     DWORD put = 0;
     const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-    if (!WriteFile(Handle(handle_), data, ask, &put, nullptr))
+    if (!WriteFile(file, data, ask, &put, offset ? &at : nullptr))
       Fail();
     data += put;
     size -= put;
+    if (offset)
+      *offset += put;
   }
 }
 
+} // namespace
+
+void File::Write(const std::uint8_t *data, std::size_t size) {
+  WriteAll(Handle(handle_), data, size, nullptr);
+}
+
 void File::WriteAt(std::uint64_t offset, const std::uint8_t *data, std::size_t size) {
-  while (size) {
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD put = 0;
-    const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-    if (!WriteFile(Handle(handle_), data, ask, &put, &at))
-      Fail();
-    data += put;
-    size -= put;
-    offset += put;
-  }
+  WriteAll(Handle(handle_), data, size, &offset);
 }
 
 void File::Close() {
