@@ -23,6 +23,9 @@ inline constexpr wchar_t kProgressTitle[] = L"Extracting Files";
 inline constexpr wchar_t kProgressSubtitle[] = L"The contents of this package are being extracted.";
 
 // The pages. "&" marks the mnemonic of a button.
+// The agreement box's name, which only a screen reader reads: the box has
+// no visible label (a label ends in a colon, as Windows' guidelines ask).
+inline constexpr wchar_t kAgreementBoxName[] = L"License agreement:";
 inline constexpr wchar_t kAccept[] = L"I &accept the terms in the license agreement";
 inline constexpr wchar_t kDecline[] = L"I &do not accept the terms in the license agreement";
 inline constexpr wchar_t kDestinationLine1[] =

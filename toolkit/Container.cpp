@@ -1,6 +1,7 @@
 #include "toolkit/Container.h"
 
 #include "toolkit/Application.h"
+#include "toolkit/Colours.h"
 
 namespace toolkit {
 
@@ -19,11 +20,9 @@ Container::Container(Container &parent, Bounds bounds, Initially state,
                      std::optional<COLORREF> background)
     // Panels let the keyboard interface walk into their children.
     : Control(parent, {kWindowClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT}, bounds, L"", state),
-      font_(parent.Font()) {
-  if (background) {
-    backgroundColor_ = *background;
-    backgroundBrush_.Reset(CreateSolidBrush(*background));
-  }
+      font_(parent.Font()), fixedBackground_(background) {
+  if (background)
+    fixedBrush_.Reset(CreateSolidBrush(*background));
   BindWindowProc();
 }
 
@@ -33,15 +32,37 @@ void Container::BindWindowProc() {
   SetWindowLongPtrW(Handle(), 0, reinterpret_cast<LONG_PTR>(this));
 }
 
-HBRUSH Container::Background() const {
-  return backgroundBrush_ ? backgroundBrush_.Get() : GetSysColorBrush(COLOR_BTNFACE);
+bool Container::FixedColourGivesWay() const {
+  return fixedBackground_ && toolkit::FixedColourGivesWay(*fixedBackground_);
+}
+
+COLORREF Container::BackgroundColour() const {
+  if (!fixedBackground_)
+    return GetSysColor(COLOR_BTNFACE);
+  return FixedColourGivesWay() ? GetSysColor(COLOR_WINDOW) : *fixedBackground_;
+}
+
+COLORREF Container::TextColour() const {
+  // Each background with the text colour the scheme pairs with it.
+  return GetSysColor(fixedBackground_ ? COLOR_WINDOWTEXT : COLOR_BTNTEXT);
+}
+
+HBRUSH Container::BackgroundBrush() const {
+  if (!fixedBackground_)
+    return GetSysColorBrush(COLOR_BTNFACE);
+  return FixedColourGivesWay() ? GetSysColorBrush(COLOR_WINDOW) : fixedBrush_.Get();
 }
 
 void Container::SetKeyboardOrder(std::initializer_list<const Control *> order) {
   HWND after = HWND_TOP;
+  const auto place = [&](const Control &control) {
+    SetWindowPos(control.Handle(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    after = control.Handle();
+  };
   for (const Control *control : order) {
-    SetWindowPos(control->Handle(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    after = control->Handle();
+    if (control->label_)
+      place(*control->label_);
+    place(*control);
   }
 }
 
@@ -81,9 +102,9 @@ LRESULT Container::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   case WM_CTLCOLORBTN: {
     // Labels, radio buttons and dividers take the colour of the page they lie on.
     const HDC dc = reinterpret_cast<HDC>(wParam);
-    SetBkColor(dc, backgroundColor_);
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    return reinterpret_cast<LRESULT>(Background());
+    SetBkColor(dc, BackgroundColour());
+    SetTextColor(dc, TextColour());
+    return reinterpret_cast<LRESULT>(BackgroundBrush());
   }
   case WM_NEXTDLGCTL:
     // A multi-line text box asks its parent to move the focus on: the form
@@ -96,7 +117,7 @@ LRESULT Container::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   case WM_ERASEBKGND: {
     RECT client;
     GetClientRect(Handle(), &client);
-    FillRect(reinterpret_cast<HDC>(wParam), &client, Background());
+    FillRect(reinterpret_cast<HDC>(wParam), &client, BackgroundBrush());
     return TRUE;
   }
   }

@@ -14,7 +14,17 @@ class Container : public Control {
 public:
   ~Container() override;
   HFONT Font() const { return font_; }
+  // What this container and the labels on it are drawn in, as the user's
+  // scheme stands now: the dialog's colours, or the fixed background with
+  // the window text (the scheme's window colours where that gives way).
+  COLORREF BackgroundColour() const;
+  COLORREF TextColour() const;
+  HBRUSH BackgroundBrush() const;
+  // Whether the fixed background has given way to the scheme (a picture on
+  // it then gives way too).
+  bool FixedColourGivesWay() const;
   // Stacks the listed children in this order: the keyboard visits them so.
+  // A child's label goes just before it.
   void SetKeyboardOrder(std::initializer_list<const Control *> order);
 
   static void RegisterWindowClass();
@@ -22,8 +32,8 @@ public:
 protected:
   static constexpr wchar_t kWindowClass[] = L"ToolkitContainer";
 
-  // A child container (panel) of the given background colour; the
-  // button-face colour when none is given.
+  // A child container (panel) of the given fixed background colour; the
+  // dialog's colour when none is given.
   Container(Container &parent, Bounds bounds, Initially state, std::optional<COLORREF> background);
   // A top-level container; the derived form creates the window.
   explicit Container(HFONT font) : font_(font) {}
@@ -35,11 +45,9 @@ protected:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-  HBRUSH Background() const;
-
   HFONT font_ = nullptr;
-  win32::BrushHandle backgroundBrush_;
-  COLORREF backgroundColor_ = GetSysColor(COLOR_BTNFACE);
+  std::optional<COLORREF> fixedBackground_;
+  win32::BrushHandle fixedBrush_;
 };
 
 // A borderless child container: one page of the wizard, or its header band.

@@ -12,8 +12,8 @@ int nextControlId = 1000;
 } // namespace
 
 Control::Control(Container &parent, Kind kind, Bounds bounds, const std::wstring &text,
-                 Initially state)
-    : id_(nextControlId++) {
+                 Initially state, const Control *label)
+    : id_(nextControlId++), label_(label) {
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style;
   if (state != Initially::Hidden)
     style |= WS_VISIBLE;
@@ -22,6 +22,8 @@ Control::Control(Container &parent, Kind kind, Bounds bounds, const std::wstring
   Attach(CreateCheckedWindow(kind.exStyle, kind.windowClass, text.c_str(), style, bounds,
                              parent.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_))));
   SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(parent.Font()), FALSE);
+  if (label_)
+    SetWindowPos(Handle(), label_->Handle(), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 Control::~Control() {

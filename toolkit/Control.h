@@ -45,8 +45,12 @@ protected:
     DWORD style;
     DWORD exStyle = 0;
   };
+  // `label`: the static text that names this control for a screen reader.
+  // Screen readers take a control's name from the static text just before
+  // it in keyboard (z-) order, so the control is placed right after it,
+  // and the two move together when the keyboard order is set.
   Control(Container &parent, Kind kind, Bounds bounds, const std::wstring &text,
-          Initially state = Initially::Shown);
+          Initially state = Initially::Shown, const Control *label = nullptr);
   Control() = default;
 
   // Binds this object to its window so that notifications find it.
@@ -65,6 +69,7 @@ protected:
 private:
   win32::WindowHandle window_;
   int id_ = 0;
+  const Control *label_ = nullptr;
 };
 
 } // namespace toolkit

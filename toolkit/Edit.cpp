@@ -2,9 +2,9 @@
 
 namespace toolkit {
 
-Edit::Edit(Container &parent, Bounds bounds, const std::wstring &text)
+Edit::Edit(Container &parent, Bounds bounds, const std::wstring &text, const Label &label)
     : Control(parent, {L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE}, bounds,
-              text) {
+              text, Initially::Shown, &label) {
   // No limit of its own: a long path that was cut short would name another folder.
   SendMessageW(Handle(), EM_SETLIMITTEXT, 0, 0);
 }
@@ -14,12 +14,12 @@ void Edit::Command(WORD code) {
     OnChange();
 }
 
-Memo::Memo(Container &parent, Bounds bounds, const std::wstring &text)
+Memo::Memo(Container &parent, Bounds bounds, const std::wstring &text, const Label &label)
     : Control(parent,
               {L"EDIT",
                ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | WS_GROUP,
                WS_EX_CLIENTEDGE},
-              bounds, L"") {
+              bounds, L"", Initially::Shown, &label) {
   SendMessageW(Handle(), EM_SETLIMITTEXT, 0, 0);
   SetText(text);
 }

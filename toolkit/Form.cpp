@@ -1,6 +1,7 @@
 #include "toolkit/Form.h"
 
 #include "toolkit/Application.h"
+#include "toolkit/Colours.h"
 #include "toolkit/DialogKeyboard.h"
 
 namespace toolkit {
@@ -9,6 +10,11 @@ namespace {
 
 constexpr DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
+
+BOOL CALLBACK ForwardColourChange(HWND child, LPARAM) {
+  SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+  return TRUE;
+}
 
 } // namespace
 
@@ -34,6 +40,16 @@ void Form::Show() {
 }
 
 void Form::Hide() { ShowWindow(Handle(), SW_HIDE); }
+
+void Form::FollowSchemeChange(bool coloursChanged) {
+  RereadHighContrast();
+  // Only top-level windows hear of new colours; common controls need to be
+  // told (the progress bar keeps its own).
+  if (coloursChanged)
+    EnumChildWindows(Handle(), ForwardColourChange, 0);
+  RedrawWindow(Handle(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
 
 void Form::Close() { App().Terminate(); }
 
@@ -111,6 +127,11 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
   case DM_GETDEFID:
     return 0; // no default button
+  case WM_SYSCOLORCHANGE:
+  case WM_SETTINGCHANGE:
+  case WM_THEMECHANGED:
+    FollowSchemeChange(message == WM_SYSCOLORCHANGE);
+    break;
   }
   return Container::HandleMessage(message, wParam, lParam);
 }

@@ -37,6 +37,9 @@ protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+  // A change of the user's colours, high contrast or theme: every page is
+  // drawn again in the new colours.
+  void FollowSchemeChange(bool coloursChanged);
   void FocusFirstControl();
   void FocusFallback();
   bool HoldsUsableFocus() const;

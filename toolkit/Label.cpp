@@ -4,8 +4,8 @@
 
 namespace toolkit {
 
-Label::Label(Container &parent, Bounds bounds, const std::wstring &text)
-    : Control(parent, {L"STATIC", SS_LEFT | SS_NOPREFIX}, bounds, text),
+Label::Label(Container &parent, Bounds bounds, const std::wstring &text, Initially state)
+    : Control(parent, {L"STATIC", SS_LEFT | SS_NOPREFIX}, bounds, text, state),
       autoSize_(bounds.width == kAutoSize) {
   FitToText();
 }

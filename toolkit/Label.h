@@ -1,4 +1,5 @@
-// A line of text (a static control) that sizes itself to its text.
+// A line of text (a static control) that sizes itself to its text. A hidden
+// one names a control that has no visible label, for screen readers only.
 #pragma once
 
 #include "toolkit/Control.h"
@@ -7,7 +8,8 @@ namespace toolkit {
 
 class Label : public Control {
 public:
-  Label(Container &parent, Bounds bounds, const std::wstring &text);
+  Label(Container &parent, Bounds bounds, const std::wstring &text,
+        Initially state = Initially::Shown);
   void SetText(const std::wstring &text) override;
   void SetFont(HFONT font) override;
 

@@ -1,15 +1,20 @@
 #include "toolkit/Picture.h"
 
+#include "toolkit/Colours.h"
+#include "toolkit/Container.h"
+
 namespace toolkit {
 
 Picture::Picture(Container &parent, Bounds bounds, int bitmapId)
-    : Control(parent, {L"STATIC", SS_OWNERDRAW}, bounds, L""),
+    : Control(parent, {L"STATIC", SS_OWNERDRAW}, bounds, L""), parent_(parent),
       bitmap_(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmapId),
                                               IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {}
 
 void Picture::DrawItem(const DRAWITEMSTRUCT &item) {
-  if (!bitmap_)
+  if (!bitmap_ || HighContrastOn() || parent_.FixedColourGivesWay()) {
+    FillRect(item.hDC, &item.rcItem, parent_.BackgroundBrush());
     return;
+  }
   BITMAP info{};
   GetObjectW(bitmap_.Get(), sizeof info, &info);
   const win32::MemoryDc source(item.hDC);

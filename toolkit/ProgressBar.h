@@ -1,7 +1,7 @@
-// A smooth progress bar.
+// A smooth progress bar, named by the label that says what progresses.
 #pragma once
 
-#include "toolkit/Control.h"
+#include "toolkit/Label.h"
 
 #include <commctrl.h>
 
@@ -9,8 +9,8 @@ namespace toolkit {
 
 class ProgressBar : public Control {
 public:
-  ProgressBar(Container &parent, Bounds bounds, int minimum, int maximum)
-      : Control(parent, {PROGRESS_CLASSW, PBS_SMOOTH}, bounds, L"") {
+  ProgressBar(Container &parent, Bounds bounds, int minimum, int maximum, const Label &label)
+      : Control(parent, {PROGRESS_CLASSW, PBS_SMOOTH}, bounds, L"", Initially::Shown, &label) {
     SendMessageW(Handle(), PBM_SETRANGE32, minimum, maximum);
   }
   int Position() const { return static_cast<int>(SendMessageW(Handle(), PBM_GETPOS, 0, 0)); }

@@ -52,25 +52,28 @@ public:
 
   // The window's controls, in creation order.
   // clang-format off
-  //  kind                 name          parent        left  top  width height  text, picture or state
+  // A text box and the progress bar name the label that says what they hold
+  // (for the agreement box, one only a screen reader reads).
+  //  kind                 name          parent        left  top  width height  text, picture or state; label
   toolkit::Panel       TopPanel     {*this,        {  0,   0,  497,  59}, Initially::Shown, White};
   toolkit::Picture     TopImage     {TopPanel,     {  0,   0,  497,  59}, IDB_HEADER};
   toolkit::Label       TitleLabel1  {TopPanel,     { 16,   8, Auto, Auto}, texts::kAgreementTitle};
   toolkit::Label       TitleLabel2  {TopPanel,     { 32,  32, Auto, Auto}, texts::kAgreementSubtitle};
   toolkit::Bevel       Bevel1       {*this,        {  0,  59,  497,   2}};
   toolkit::Panel       EulaPanel    {*this,        {  0,  61,  497, 252}, Initially::Shown};
-  toolkit::Memo        Memo         {EulaPanel,    { 23,  13,  455, 176}, AgreementText()};
+  toolkit::Label       MemoLabel    {EulaPanel,    { 23,  13, Auto, Auto}, texts::kAgreementBoxName, Initially::Hidden};
+  toolkit::Memo        Memo         {EulaPanel,    { 23,  13,  455, 176}, AgreementText(), MemoLabel};
   toolkit::RadioButton RadioButton1 {EulaPanel,    { 23, 204,  457,  17}, texts::kAccept};
   toolkit::RadioButton RadioButton2 {EulaPanel,    { 23, 224,  457,  17}, texts::kDecline, Initially::Checked};
   toolkit::Panel       PathPanel    {*this,        {  0,  61,  497, 252}, Initially::Hidden};
   toolkit::Label       PathLabel1   {PathPanel,    { 40,  16, Auto, Auto}, texts::kDestinationLine1};
   toolkit::Label       PathLabel2   {PathPanel,    { 40,  32, Auto, Auto}, texts::kDestinationLine2};
   toolkit::Label       PathLabel3   {PathPanel,    { 40,  64, Auto, Auto}, texts::kSaveInFolder};
-  toolkit::Edit        PathEdit     {PathPanel,    { 40,  80,  409,  21}, L""};
+  toolkit::Edit        PathEdit     {PathPanel,    { 40,  80,  409,  21}, L"", PathLabel3};
   toolkit::Button      ChangeButton {PathPanel,    {376, 104,   73,  23}, texts::kChange};
   toolkit::Panel       ProgPanel    {*this,        {  0,  61,  497, 252}, Initially::Hidden};
   toolkit::Label       Label1       {ProgPanel,    { 40,  80, Auto, Auto}, texts::kExtracting};
-  toolkit::ProgressBar ProgressBar  {ProgPanel,    { 40,  99,  409,  22}, 0, 1000};
+  toolkit::ProgressBar ProgressBar  {ProgPanel,    { 40,  99,  409,  22}, 0, 1000, Label1};
   toolkit::Panel       FinishPanel  {*this,        {  0,   0,  497, 314}, Initially::Hidden, White};
   toolkit::Picture     Image2       {FinishPanel,  {  0,   0,  497, 314}, IDB_FINISH_BACKGROUND};
   toolkit::Picture     Image1       {FinishPanel,  {  0,   0,  159, 314}, IDB_FINISH_BAND};

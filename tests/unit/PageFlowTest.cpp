@@ -97,6 +97,34 @@ TEST_F(PageFlow, StartsOnTheAgreementWithDeclineChecked) {
   EXPECT_NE(form.Memo.Text().find(L"1.\t"), std::wstring::npos) << "the agreement is loaded";
 }
 
+// The name a screen reader gives a control that has no caption of its own,
+// found as Microsoft Active Accessibility documents it: the nearest static
+// text before it in z-order, looking no further than a control that is both
+// a group's start and a tab stop.
+std::wstring AccessibleName(HWND control) {
+  for (HWND window = GetWindow(control, GW_HWNDPREV); window;
+       window = GetWindow(window, GW_HWNDPREV)) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    if (_wcsicmp(name, L"Static") == 0 && (style & SS_TYPEMASK) <= SS_RIGHT) {
+      std::wstring text(GetWindowTextLengthW(window) + 1, L'\0');
+      text.resize(GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
+      return text;
+    }
+    if ((style & (WS_GROUP | WS_TABSTOP)) == (WS_GROUP | WS_TABSTOP))
+      break;
+  }
+  return L"";
+}
+
+TEST_F(PageFlow, ControlsWithoutACaptionAreNamedByTheLabelBeforeThem) {
+  EXPECT_EQ(AccessibleName(form.PathEdit.Handle()), L"Save files in folder:");
+  EXPECT_EQ(AccessibleName(form.Memo.Handle()), L"License agreement:");
+  EXPECT_EQ(AccessibleName(form.ProgressBar.Handle()), L"Extracting...");
+  EXPECT_FALSE(form.MemoLabel.Visible()) << "nothing visible changes";
+}
+
 TEST_F(PageFlow, AcceptEnablesNextAndDeclineDisablesItAgain) {
   form.RadioButton1.SetChecked(true);
   ExpectPage(form, kAgreementAccepted);

@@ -1,0 +1,123 @@
+#include "driver/Screen.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace {
+
+double Luminance(COLORREF colour) {
+  const auto linear = [](BYTE channel) {
+    const double c = channel / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) +
+         0.0722 * linear(GetBValue(colour));
+}
+
+void SetColours(const std::vector<SchemeColour> &scheme) {
+  std::vector<int> elements;
+  std::vector<COLORREF> colours;
+  for (const SchemeColour &entry : scheme) {
+    elements.push_back(entry.element);
+    colours.push_back(entry.colour);
+  }
+  SetSysColors(static_cast<int>(elements.size()), elements.data(), colours.data());
+}
+
+std::wstring TextOf(HWND window) {
+  std::wstring text(GetWindowTextLengthW(window) + 1, L'\0');
+  text.resize(GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
+  return text;
+}
+
+BOOL CALLBACK CollectLabel(HWND window, LPARAM found) {
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  const LONG type = GetWindowLongW(window, GWL_STYLE) & SS_TYPEMASK;
+  if (_wcsicmp(name, L"Static") == 0 && type <= SS_RIGHT && IsWindowVisible(window) &&
+      GetWindowTextLengthW(window) > 0)
+    reinterpret_cast<std::vector<HWND> *>(found)->push_back(window);
+  return TRUE;
+}
+
+} // namespace
+
+const std::vector<SchemeColour> kHighContrastBlack = {{COLOR_WINDOW, RGB(0, 0, 0)},
+                                                      {COLOR_WINDOWTEXT, RGB(255, 255, 255)},
+                                                      {COLOR_BTNFACE, RGB(0, 0, 0)},
+                                                      {COLOR_BTNTEXT, RGB(255, 255, 255)},
+                                                      {COLOR_GRAYTEXT, RGB(0, 255, 0)},
+                                                      {COLOR_HIGHLIGHT, RGB(128, 0, 128)},
+                                                      {COLOR_HIGHLIGHTTEXT, RGB(255, 255, 255)}};
+const std::vector<SchemeColour> kHighContrastWhite = {
+    {COLOR_WINDOW, RGB(255, 255, 255)},       {COLOR_WINDOWTEXT, RGB(0, 0, 0)},
+    {COLOR_BTNFACE, RGB(255, 255, 255)},      {COLOR_BTNTEXT, RGB(0, 0, 0)},
+    {COLOR_GRAYTEXT, RGB(0, 128, 0)},         {COLOR_HIGHLIGHT, RGB(0, 0, 0)},
+    {COLOR_HIGHLIGHTTEXT, RGB(255, 255, 255)}};
+
+Screen::Screen() : width_(GetSystemMetrics(SM_CXSCREEN)), height_(GetSystemMetrics(SM_CYSCREEN)) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width_;
+  info.bmiHeader.biHeight = -height_; // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  pixels_.resize(static_cast<std::size_t>(width_) * height_);
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, width_, height_);
+  const HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width_, height_, screen, 0, 0, SRCCOPY);
+  SelectObject(memory, previous);
+  GetDIBits(memory, bitmap, 0, height_, pixels_.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
+
+COLORREF Screen::At(int x, int y) const {
+  const DWORD bgr = pixels_[static_cast<std::size_t>(y) * width_ + x];
+  return RGB(bgr >> 16 & 0xFF, bgr >> 8 & 0xFF, bgr & 0xFF);
+}
+
+double Screen::Contrast(const RECT &area) const {
+  std::map<COLORREF, int> counts;
+  for (LONG y = std::max(0L, area.top); y < std::min<LONG>(height_, area.bottom); ++y)
+    for (LONG x = std::max(0L, area.left); x < std::min<LONG>(width_, area.right); ++x)
+      ++counts[At(x, y)];
+  if (counts.empty())
+    return 1;
+  auto ground = counts.begin();
+  for (auto it = counts.begin(); it != counts.end(); ++it)
+    if (it->second > ground->second)
+      ground = it;
+  const double behind = Luminance(ground->first);
+  double ratio = 1;
+  for (const auto &entry : counts) {
+    const double text = Luminance(entry.first);
+    ratio = std::max(ratio, (std::max(text, behind) + 0.05) / (std::min(text, behind) + 0.05));
+  }
+  return ratio;
+}
+
+std::vector<MeasuredLabel> MeasureLabels(HWND window) {
+  std::vector<HWND> labels;
+  EnumChildWindows(window, CollectLabel, reinterpret_cast<LPARAM>(&labels));
+  const Screen screen;
+  std::vector<MeasuredLabel> measured;
+  for (const HWND label : labels) {
+    RECT area;
+    GetWindowRect(label, &area);
+    measured.push_back({TextOf(label), screen.Contrast(area)});
+  }
+  return measured;
+}
+
+SystemColours::SystemColours(const std::vector<SchemeColour> &scheme) {
+  for (const SchemeColour &entry : scheme)
+    old_.push_back({entry.element, GetSysColor(entry.element)});
+  SetColours(scheme);
+}
+
+SystemColours::~SystemColours() { SetColours(old_); }

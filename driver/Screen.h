@@ -1,0 +1,54 @@
+// What a person sees on the screen: the pixels, how readable each label is
+// there, and the colour schemes a person may choose.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The screen as it is now, pixel by pixel.
+class Screen {
+public:
+  Screen();
+  COLORREF At(int x, int y) const;
+  // The contrast between what lies behind a label (its commonest colour)
+  // and its text (the colour that differs most from that), from 1 to 21.
+  double Contrast(const RECT &area) const;
+
+private:
+  int width_, height_;
+  std::vector<DWORD> pixels_;
+};
+
+struct MeasuredLabel {
+  std::wstring text;
+  double contrast;
+};
+// Every label with text that `window` shows now (inside panels too), with
+// its contrast on the screen as it is drawn there now.
+std::vector<MeasuredLabel> MeasureLabels(HWND window);
+
+struct SchemeColour {
+  int element;
+  COLORREF colour;
+};
+// What Windows' High Contrast Black and High Contrast White schemes set for
+// what the wizard's pages show.
+extern const std::vector<SchemeColour> kHighContrastBlack;
+extern const std::vector<SchemeColour> kHighContrastWhite;
+
+// The system's colours for the life of the object, then the old ones again.
+// Under Wine they last as long as the wineserver, and a program already
+// running keeps the colours it started with: only a new one, or the
+// program that sets them, sees them.
+class SystemColours {
+public:
+  explicit SystemColours(const std::vector<SchemeColour> &scheme);
+  ~SystemColours();
+  SystemColours(const SystemColours &) = delete;
+  SystemColours &operator=(const SystemColours &) = delete;
+
+private:
+  std::vector<SchemeColour> old_;
+};
