@@ -280,7 +280,3 @@ void PrintOut(const std::string &message) {
 }
 
 } // namespace platform
-
-int main(int argc, char **argv) {
-  return MakeWizardMain(std::vector<std::string>(argv + 1, argv + argc));
-}
