@@ -356,7 +356,17 @@ void BuildWizard(const BuildRequest &request) {
     // .reloc follows it.
     std::vector<Section> sections = image.Sections();
     Section &resources = sections[stubLayout.resources];
-    const ResourceTree::Layout layout = tree.Lay(resources.virtualAddress);
+    const std::string tooLarge =
+        "The files of the package in " + folder +
+        " make a wizard of 2 GiB or more, which Windows cannot load: make its files smaller.";
+    std::optional<ResourceTree::Layout> laid;
+    try {
+      laid.emplace(tree.Lay(resources.virtualAddress));
+    } catch (const std::length_error &) {
+      // The stub's own resources may come to much, too.
+      throw Refusal(tooLarge);
+    }
+    const ResourceTree::Layout &layout = *laid;
     resources.pointerToRawData =
         static_cast<std::uint32_t>(AlignUp<std::uint64_t>(oldResources.pointerToRawData, kPage));
     resources.virtualSize = layout.size;
@@ -376,9 +386,7 @@ void BuildWizard(const BuildRequest &request) {
     }
     // PE32+ images too are limited to 2 GiB.
     if (imageEnd >= 0x80000000u || fileEnd >= 0x80000000u)
-      throw Refusal(
-          "The files of the package in " + folder +
-          " make a wizard of 2 GiB or more, which Windows cannot load: make its files smaller.");
+      throw Refusal(tooLarge);
     if (stubLayout.relocations) {
       Section &relocations = sections[*stubLayout.relocations];
       const Section &old = image.Sections()[*stubLayout.relocations];

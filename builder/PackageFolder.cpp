@@ -18,6 +18,7 @@ namespace {
 const char *const kTextSettings[] = {"PACKAGE_COMPANY_NAME", "PACKAGE_LEGAL_COPYRIGHT"};
 const char kIdentitySetting[] = "PACKAGE_IDENTITY_NAME";
 constexpr std::uint64_t kMiB = 1024 * 1024;
+constexpr std::size_t kMostTextCharacters = 1024;
 
 std::string Listing(const std::vector<std::string> &items) {
   std::string text;
@@ -73,12 +74,20 @@ std::map<std::string, std::u32string> CheckSettings(const std::string &path,
                     name + " \"...\").");
     settings[name] = value;
   }
-  for (const char *name : kTextSettings)
+  for (const char *name : kTextSettings) {
+    // A version record's lengths are 16-bit: its texts must leave it under
+    // 64 KiB. Company names and copyright lines are a line long.
+    if (settings[name].size() > kMostTextCharacters)
+      throw Refusal(path + " sets " + name + " to a text of " +
+                    WithThousands(settings[name].size()) + " characters, more than the " +
+                    WithThousands(kMostTextCharacters) +
+                    " a version record holds: write it shorter.");
     for (const char32_t code : settings[name])
       if (IsControl(code))
         throw Refusal(path + " sets " + name + " to a text holding " + Describe(code) +
                       ", which a version record cannot show: write it on one line without control "
                       "characters.");
+  }
   const std::u32string &identity = settings[kIdentitySetting];
   for (const char32_t code : identity) {
     const bool allowed = (code >= U'a' && code <= U'z') || (code >= U'A' && code <= U'Z') ||

@@ -47,6 +47,9 @@ private:
 
 } // namespace
 
+// A resource's 32-bit size is a size_t on every host the builder is built for.
+static_assert(sizeof(std::size_t) >= sizeof(std::uint32_t));
+
 Bytes Contents(const ResourceData &data) {
   struct Collect : Sink {
     Bytes bytes;

@@ -154,6 +154,10 @@ class FolderRefusals(Builder):
              pc + " sets PACKAGE_LEGAL_COPYRIGHT to a text holding the character U+000A, "
              "which a version record cannot show: write it on one line without control "
              "characters."),
+            ("copyright too long for a version record",
+             lambda: self.settings.update(PACKAGE_LEGAL_COPYRIGHT="©".encode() * 30000),
+             pc + " sets PACKAGE_LEGAL_COPYRIGHT to a text of 30,000 characters, more than the "
+             "1,024 a version record holds: write it shorter."),
             ("identity with &", lambda: self.settings.update(PACKAGE_IDENTITY_NAME=b"A&B.Pkg"),
              pc + ' sets PACKAGE_IDENTITY_NAME to "A&B.Pkg", which holds "&": ' + IDENTITY_RULE),
             ("identity with a space",
