@@ -269,13 +269,16 @@ void RemoveOnInterrupt(const std::string &path) {
 
 std::uint32_t ProcessId() { return static_cast<std::uint32_t>(getpid()); }
 
+// The message and its line end written apart: no copy of a long one.
 void PrintError(const std::string &message) {
-  std::fputs((message + "\n").c_str(), stderr);
+  std::fputs(message.c_str(), stderr);
+  std::fputc('\n', stderr);
   std::fflush(stderr);
 }
 
 void PrintOut(const std::string &message) {
-  std::fputs((message + "\n").c_str(), stdout);
+  std::fputs(message.c_str(), stdout);
+  std::fputc('\n', stdout);
   std::fflush(stdout);
 }
 

@@ -264,7 +264,9 @@ void PrintJson(const Wizard &wizard, const std::vector<Checked> &checked, bool i
     out += "{\"signer\": null, \"problem\": " + Json(signature.problem) + ", \"verified\": false}";
     break;
   }
-  platform::PrintOut(out + "\n}");
+  // Appended, not copied: an agreement's first line may be megabytes.
+  out += "\n}";
+  platform::PrintOut(out);
 }
 
 } // namespace
