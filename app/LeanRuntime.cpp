@@ -2,10 +2,10 @@
 // The library's versions format std::string messages and pull its string
 // and exception-text machinery (and a symbol demangler for the terminate
 // message) into every program, roughly half of this one. Ours raise the
-// toolkit's error, which the event dispatch shows like any other; none of
+// program's error, which the event dispatch shows like any other; none of
 // them is reached by a correct program.
 #include "resources/Texts.h"
-#include "toolkit/Error.h"
+#include "win32/Error.h"
 
 #include <cstdlib>
 #include <new>
@@ -13,10 +13,10 @@
 namespace {
 
 [[noreturn]] void RaiseInternalError(const std::wstring &what) {
-  throw toolkit::Error(texts::kInternalError + what);
+  throw win32::Error(texts::kInternalError + what);
 }
 
-[[noreturn]] void RaiseInternalError(const char *what) { RaiseInternalError(toolkit::Widen(what)); }
+[[noreturn]] void RaiseInternalError(const char *what) { RaiseInternalError(win32::Widen(what)); }
 
 } // namespace
 

@@ -1,9 +1,10 @@
 // The program's entry: the application object, its title, the one wizard
 // window and the message loop. The exit code is always 0.
 #include "app/DllSearch.h"
+#include "resources/PackageFormat.h"
 #include "resources/Texts.h"
 #include "toolkit/Application.h"
-#include "toolkit/Error.h"
+#include "win32/Error.h"
 #include "wizard/Tmainform.h"
 
 #include <windows.h>
@@ -23,11 +24,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   toolkit::Application application;
   try {
+    // Titled before its window is made, so that an error in making it
+    // still has the title as its caption.
     application.SetTitle(texts::kProgramTitle);
+    application.Initialize(MAKEINTRESOURCEW(PACKAGE_ICON_GROUP_ID));
     TMainForm mainForm;
     application.Run(mainForm);
-  } catch (const toolkit::Error &error) {
-    // Before the loop there is no abort filter: every error is shown.
+  } catch (const win32::Error &error) {
+    // Unlike the event dispatch's, this catch has no abort filter: an error
+    // here means there is no wizard to go on with, so even a silent one is
+    // shown before the program ends.
     application.ShowError(error.Message());
   } catch (...) {
     application.HandleException();

@@ -5,7 +5,8 @@
 //   bench_driver phases BENCH_PROGRAM RUNS   (the build with phase marks)
 // Paths may be Unix paths; Wine shows the root as drive Z:.
 #include "Measure.h"
-#include "WizardDriver.h"
+#include "driver/Files.h"
+#include "driver/WizardDriver.h"
 
 #include <psapi.h>
 

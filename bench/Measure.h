@@ -1,12 +1,9 @@
-// What the benchmark's Windows-side programs share: a clock, medians, and
-// paths given the Unix way (Wine shows the root as drive Z:).
+// What the benchmark's Windows-side programs share: a clock and medians.
 #pragma once
 
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
-#include <string>
 #include <vector>
 
 // Milliseconds on the system-wide performance counter, which every process
@@ -21,10 +18,4 @@ inline double Now() {
 inline double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[values.size() / 2];
-}
-
-inline std::wstring WindowsPath(const char *path) {
-  std::wstring wide(path, path + std::strlen(path));
-  std::replace(wide.begin(), wide.end(), L'/', L'\\');
-  return wide.starts_with(L"\\") ? L"Z:" + wide : wide;
 }

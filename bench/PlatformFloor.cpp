@@ -7,6 +7,7 @@
 // Prints "name milliseconds" lines (medians over the runs).
 //   platform_floor WIZARD_EXE RUNS
 #include "Measure.h"
+#include "driver/Files.h"
 #include "package/PayloadItem.h"
 
 #include <windows.h>
@@ -47,7 +48,8 @@ Phases OneRun(HMODULE wizard) {
   double start = Now();
   CreateDirectoryW(staging.c_str(), nullptr);
   for (const PayloadFile &item : kPayloadFiles) {
-    const HRSRC resource = FindResourceW(wizard, item.resourceName, MAKEINTRESOURCEW(10));
+    const HRSRC resource =
+        FindResourceW(wizard, item.resourceName, MAKEINTRESOURCEW(PACKAGE_RESOURCE_TYPE));
     const void *bytes = LockResource(LoadResource(wizard, resource));
     const DWORD size = SizeofResource(wizard, resource);
     const HANDLE file = CreateFileW((staging + item.fileName).c_str(), GENERIC_READ | GENERIC_WRITE,

@@ -12,7 +12,7 @@
 #include "builder/Sha256.h"
 #include "builder/StubMarker.h"
 #include "builder/VersionRecord.h"
-#include "resources/ResourceIds.h"
+#include "resources/PackageFormat.h"
 
 #include <algorithm>
 #include <array>
@@ -33,7 +33,7 @@ constexpr std::uint64_t kPe32PlusCeilingMiB = 1800;
 // copying it into the process's private memory.
 constexpr std::uint32_t kPage = 4096;
 constexpr std::uint32_t kReadOnlyData = kScnCntInitializedData | kScnMemRead;
-constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+using package_format::kChunkBytes;
 
 const char kGetStub[] = "name the wizard-stub.exe that came with makewizard.";
 
@@ -101,17 +101,20 @@ private:
   Digest &digest_;
 };
 
+using PayloadDigests = std::array<Digest, package_format::kItemCount>;
+static_assert(sizeof(Digest) == package_format::kDigestBytes);
+
 // The payload's digests, known once the files have been written before it.
 class DigestsSource : public DataSource {
 public:
-  explicit DigestsSource(const std::array<Digest, 3> &digests) : digests_(digests) {}
+  explicit DigestsSource(const PayloadDigests &digests) : digests_(digests) {}
   void WriteTo(Sink &sink) override {
     for (const Digest &digest : digests_)
       sink.Write(digest.data(), digest.size());
   }
 
 private:
-  const std::array<Digest, 3> &digests_;
+  const PayloadDigests &digests_;
 };
 
 // Where the stub's resource section and its relocations are.
@@ -184,7 +187,7 @@ StubLayout CheckStub(const PeImage &image, const std::string &path) {
   return layout;
 }
 
-const ResourceId kRcData = ResourceId::Ordinal(kRtRcData);
+const ResourceId kRcData = ResourceId::Ordinal(PACKAGE_RESOURCE_TYPE);
 
 void CheckMarker(const ResourceTree &tree, const std::string &path) {
   const StubMarker marker = ReadStubMarker(tree);
@@ -209,15 +212,16 @@ void CheckMarker(const ResourceTree &tree, const std::string &path) {
 // A stub carries none of what makewizard adds: a built wizard is not
 // built again.
 void CheckNothingToReplace(const ResourceTree &tree, const std::string &path) {
-  const std::pair<ResourceId, ResourceId> added[] = {
-      {kRcData, ResourceId::Named("FILE1")},
-      {kRcData, ResourceId::Named("FILE2")},
-      {kRcData, ResourceId::Named("FILE3")},
-      {kRcData, ResourceId::Named("DIGESTS")},
-      {kRcData, ResourceId::Ordinal(IDR_AGREEMENT)},
-      {ResourceId::Ordinal(kRtGroupIcon), ResourceId::Ordinal(IDI_PROGRAM)},
+  std::vector<std::pair<ResourceId, ResourceId>> added;
+  for (const auto &item : package_format::kItems)
+    added.emplace_back(kRcData, ResourceId::Named(item.resourceName));
+  const std::pair<ResourceId, ResourceId> others[] = {
+      {kRcData, ResourceId::Named(PACKAGE_SHA256_RESOURCE)},
+      {kRcData, ResourceId::Ordinal(PACKAGE_AGREEMENT_ID)},
+      {ResourceId::Ordinal(kRtGroupIcon), ResourceId::Ordinal(PACKAGE_ICON_GROUP_ID)},
       {ResourceId::Ordinal(kRtVersion), ResourceId::Ordinal(1)},
       {ResourceId::Ordinal(kRtManifest), ResourceId::Ordinal(1)}};
+  added.insert(added.end(), std::begin(others), std::end(others));
   for (const auto &[type, name] : added)
     if (tree.Find(type, name))
       throw Refusal(
@@ -254,7 +258,7 @@ void CheckOutput(const std::string &output, const std::string &stub, const Packa
 }
 
 void AddPackage(ResourceTree &tree, const Package &package, const BuildRequest &request,
-                bool for64BitStub, std::array<Digest, 3> &digests) {
+                bool for64BitStub, PayloadDigests &digests) {
   const ResourceId english = ResourceId::Ordinal(kLanguageEnglishUs);
   const auto bytes = [](Bytes content) {
     ResourceData data;
@@ -270,9 +274,9 @@ void AddPackage(ResourceTree &tree, const Package &package, const BuildRequest &
   for (std::size_t i = 0; i < package.icon.size(); ++i)
     tree.Add(ResourceId::Ordinal(kRtIcon), ResourceId::Ordinal(static_cast<std::uint32_t>(1 + i)),
              english, bytes(package.icon[i].data));
-  tree.Add(ResourceId::Ordinal(kRtGroupIcon), ResourceId::Ordinal(IDI_PROGRAM), english,
+  tree.Add(ResourceId::Ordinal(kRtGroupIcon), ResourceId::Ordinal(PACKAGE_ICON_GROUP_ID), english,
            bytes(IconGroup(package.icon, 1)));
-  tree.Add(kRcData, ResourceId::Ordinal(IDR_AGREEMENT), english, text(package.agreement));
+  tree.Add(kRcData, ResourceId::Ordinal(PACKAGE_AGREEMENT_ID), english, text(package.agreement));
   tree.Add(ResourceId::Ordinal(kRtVersion), ResourceId::Ordinal(1), english,
            bytes(VersionRecord(package.companyName, package.legalCopyright)));
   tree.Add(ResourceId::Ordinal(kRtManifest), ResourceId::Ordinal(1), english,
@@ -281,13 +285,13 @@ void AddPackage(ResourceTree &tree, const Package &package, const BuildRequest &
     ResourceData data;
     data.size = static_cast<std::uint32_t>(package.payload[i].size);
     data.source = std::make_shared<PayloadSource>(package.payload[i], digests[i]);
-    tree.Add(kRcData, ResourceId::Named(("FILE" + std::to_string(i + 1)).c_str()), english,
+    tree.Add(kRcData, ResourceId::Named(package_format::kItems[i].resourceName), english,
              std::move(data));
   }
   ResourceData digestData;
   digestData.size = static_cast<std::uint32_t>(digests.size() * sizeof(Digest));
   digestData.source = std::make_shared<DigestsSource>(digests);
-  tree.Add(kRcData, ResourceId::Named("DIGESTS"), english, std::move(digestData));
+  tree.Add(kRcData, ResourceId::Named(PACKAGE_SHA256_RESOURCE), english, std::move(digestData));
 }
 
 // Copies [from, to) of the stub.
@@ -348,7 +352,7 @@ void BuildWizard(const BuildRequest &request) {
     const Package package = ReadPackageFolder(folder, ceiling);
     CheckOutput(outputPath, stubPath, package);
 
-    std::array<Digest, 3> digests{};
+    PayloadDigests digests{};
     AddPackage(tree, package, request, image.Is64Bit(), digests);
 
     // The stub's sections stay where they are up to its resources; the new

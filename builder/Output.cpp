@@ -1,17 +1,16 @@
 #include "builder/Output.h"
 
+#include "resources/PackageFormat.h"
+
 #include <cstring>
 
-namespace {
-
-// Small pieces (headers, padding, directory) gathered into whole writes.
-constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
-
-} // namespace
+// Small pieces (headers, padding, directory) gathered into whole writes of
+// a payload chunk's size.
+using package_format::kChunkBytes;
 
 Output::Output(const std::string &path, Failure failure, Existing existing, bool executable)
     : path_(path), failure_(std::move(failure)), existing_(existing) {
-  buffer_.reserve(kBufferBytes);
+  buffer_.reserve(kChunkBytes);
   // Beside the output, so that the rename stays on one file system.
   const std::string stem = path + "." + std::to_string(platform::ProcessId()) + ".partial";
   for (int attempt = 0; !file_; ++attempt) {
@@ -39,9 +38,9 @@ Output::~Output() {
 }
 
 void Output::Write(const std::uint8_t *data, std::size_t size) {
-  if (buffer_.size() + size > kBufferBytes)
+  if (buffer_.size() + size > kChunkBytes)
     Flush();
-  if (size >= kBufferBytes) {
+  if (size >= kChunkBytes) {
     try {
       file_->Write(data, size);
     } catch (const platform::SystemError &error) {

@@ -6,12 +6,10 @@
 #include "builder/Refusal.h"
 #include "builder/TextRules.h"
 #include "builder/Utf.h"
-#include "package/PayloadNames.h"
+#include "resources/PackageFormat.h"
 
 #include <algorithm>
 #include <map>
-
-const char *const kPayloadNames[3] = {PAYLOAD_FILE1_NAME, PAYLOAD_FILE2_NAME, PAYLOAD_FILE3_NAME};
 
 namespace {
 
@@ -103,7 +101,9 @@ std::map<std::string, std::u32string> CheckSettings(const std::string &path,
 }
 
 std::vector<PayloadFile> CheckPayload(const std::string &folder, const PayloadCeiling &ceiling) {
-  std::vector<std::string> names(std::begin(kPayloadNames), std::end(kPayloadNames));
+  std::vector<std::string> names;
+  for (const auto &item : package_format::kItems)
+    names.emplace_back(item.fileName);
   std::vector<PayloadFile> files;
   std::uint64_t total = 0;
   for (const std::string &name : names) {
@@ -143,7 +143,8 @@ std::vector<PayloadFile> CheckPayload(const std::string &folder, const PayloadCe
 Package ReadPackageFolder(const std::string &folder, const PayloadCeiling &ceiling) {
   if (platform::KindOf(folder) != platform::Kind::Folder) {
     std::vector<std::string> files = {"package.cmake", "agreement.txt", "program.ico"};
-    files.insert(files.end(), std::begin(kPayloadNames), std::end(kPayloadNames));
+    for (const auto &item : package_format::kItems)
+      files.emplace_back(item.fileName);
     throw Refusal("The package folder " + folder + " does not exist: name a folder that holds " +
                   Listing(files) + ".");
   }

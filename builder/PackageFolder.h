@@ -1,6 +1,6 @@
 // A package folder checked by every rule the wizard needs of it, with the
 // messages its owner gets: package.cmake's settings, agreement.txt,
-// program.ico and the three files the wizard delivers.
+// program.ico and the files the wizard delivers.
 #pragma once
 
 #include "builder/Icon.h"
@@ -33,8 +33,6 @@ struct PayloadCeiling {
   bool anyWindows;
   std::uint64_t mib64BitOnly;
 };
-
-extern const char *const kPayloadNames[3];
 
 // Refuses the folder, naming the file or setting, when the wizard cannot be
 // built from it. `folder` is absolute.

@@ -2,6 +2,7 @@
 
 #include "builder/PeImage.h"
 #include "builder/Platform.h"
+#include "resources/PackageFormat.h"
 
 #include <algorithm>
 #include <functional>
@@ -29,7 +30,7 @@ public:
   FileRangeSource(platform::File &file, std::uint64_t offset, std::uint32_t size)
       : file_(file), offset_(offset), size_(size) {}
   void WriteTo(Sink &sink) override {
-    Bytes chunk(std::min<std::uint32_t>(size_, 1u << 20));
+    Bytes chunk(std::min<std::size_t>(size_, package_format::kChunkBytes));
     for (std::uint32_t done = 0; done < size_;) {
       const std::uint32_t piece =
           std::min<std::uint32_t>(size_ - done, static_cast<std::uint32_t>(chunk.size()));

@@ -72,7 +72,6 @@ struct ResourceData {
 Bytes Contents(const ResourceData &data);
 
 inline constexpr std::uint32_t kRtIcon = 3;
-inline constexpr std::uint32_t kRtRcData = 10;
 inline constexpr std::uint32_t kRtGroupIcon = 14;
 inline constexpr std::uint32_t kRtVersion = 16;
 inline constexpr std::uint32_t kRtManifest = 24;

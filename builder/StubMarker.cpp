@@ -1,14 +1,14 @@
 #include "builder/StubMarker.h"
 
 #include "builder/ResourceTree.h"
-#include "resources/ResourceIds.h"
+#include "resources/PackageFormat.h"
 
 #include <algorithm>
 #include <string>
 
 StubMarker ReadStubMarker(const ResourceTree &tree) {
-  const ResourceData *marker =
-      tree.Find(ResourceId::Ordinal(kRtRcData), ResourceId::Named(WIZARD_STUB_MARKER_NAME));
+  const ResourceData *marker = tree.Find(ResourceId::Ordinal(PACKAGE_RESOURCE_TYPE),
+                                         ResourceId::Named(WIZARD_STUB_MARKER_NAME));
   if (!marker)
     return {StubMarker::State::Absent};
   if (marker->size > 256)

@@ -1,5 +1,5 @@
 // The marker a stub carries and every wizard built from it keeps: an RCDATA
-// resource whose one line names the stub's format (resources/ResourceIds.h).
+// resource whose one line names the stub's format (resources/PackageFormat.h).
 #pragma once
 
 class ResourceTree;

@@ -7,7 +7,7 @@
 #include "builder/StubMarker.h"
 #include "builder/TextRules.h"
 #include "builder/Utf.h"
-#include "resources/ResourceIds.h"
+#include "resources/PackageFormat.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -193,14 +193,14 @@ Wizard Wizard::Open(const std::string &path) {
   const ResourceTree &tree = *read;
 
   bool anyOfThePackage = false, wholePayload = true;
-  for (std::size_t i = 0; i < std::size(kPayloadNames); ++i) {
-    const auto data =
-        Find(tree, kRtRcData, ResourceId::Named(("FILE" + std::to_string(i + 1)).c_str()));
-    wizard.items.push_back({kPayloadNames[i], data});
+  for (const auto &item : package_format::kItems) {
+    const auto data = Find(tree, PACKAGE_RESOURCE_TYPE, ResourceId::Named(item.resourceName));
+    wizard.items.push_back({item.fileName, data});
     anyOfThePackage = anyOfThePackage || data;
     wholePayload = wholePayload && data;
   }
-  const auto digests = Find(tree, kRtRcData, ResourceId::Named("DIGESTS"));
+  const auto digests =
+      Find(tree, PACKAGE_RESOURCE_TYPE, ResourceId::Named(PACKAGE_SHA256_RESOURCE));
   anyOfThePackage = anyOfThePackage || digests;
 
   const StubMarker marker = ReadStubMarker(tree);
@@ -254,9 +254,10 @@ Wizard Wizard::Open(const std::string &path) {
   if (const auto manifest = Fact(tree, kRtManifest, 1, kMostManifestBytes))
     if (const auto identity = ManifestIdentity(std::string(manifest->begin(), manifest->end())))
       wizard.identityName = ValidUtf8(*identity);
-  if (const auto agreement = Fact(tree, kRtRcData, IDR_AGREEMENT, kMostAgreementBytes))
+  if (const auto agreement =
+          Fact(tree, PACKAGE_RESOURCE_TYPE, PACKAGE_AGREEMENT_ID, kMostAgreementBytes))
     wizard.agreement = ValidUtf8(std::string(agreement->begin(), agreement->end()));
-  if (const auto group = Fact(tree, kRtGroupIcon, IDI_PROGRAM, kMostIconGroupBytes)) {
+  if (const auto group = Fact(tree, kRtGroupIcon, PACKAGE_ICON_GROUP_ID, kMostIconGroupBytes)) {
     try {
       wizard.icon = ReadIconGroup(*group);
     } catch (const std::runtime_error &) {

@@ -1,8 +1,7 @@
 // A built wizard opened for reading. Its package is found as the wizard
-// itself finds it (package/PayloadItem.cpp, package/PayloadDigest.cpp):
-// RT_RCDATA FILE1..3 and DIGESTS, three SHA-256 digests in payload order;
-// beside them the agreement, icon group, version record and manifest the
-// builder adds, and the signature, if any.
+// itself finds it (resources/PackageFormat.h): the payload's files and
+// their digests; beside them the agreement, icon group, version record and
+// manifest the builder adds, and the signature, if any.
 #pragma once
 
 #include "builder/Icon.h"

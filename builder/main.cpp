@@ -6,7 +6,7 @@
 #include "builder/Refusal.h"
 #include "builder/Show.h"
 #include "builder/WizardReader.h"
-#include "resources/ResourceIds.h"
+#include "resources/PackageFormat.h"
 
 #include <algorithm>
 #include <exception>

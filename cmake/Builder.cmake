@@ -19,7 +19,7 @@ ExternalProject_Add(makewizard_native
 ExternalProject_Add(makewizard_windows
   SOURCE_DIR "${CMAKE_SOURCE_DIR}/builder"
   BINARY_DIR "${CMAKE_BINARY_DIR}/makewizard-windows"
-  CMAKE_ARGS "-DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/builder/x86_64-w64-mingw32.cmake"
+  CMAKE_ARGS "-DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/x86_64-w64-mingw32.cmake"
              -DCMAKE_BUILD_TYPE=
   INSTALL_COMMAND "${CMAKE_COMMAND}" -E copy_if_different <BINARY_DIR>/makewizard.exe "${MAKEWIZARD_EXE}"
   BUILD_ALWAYS ON

@@ -9,12 +9,15 @@ set(RESOURCES_DIR "${CMAKE_SOURCE_DIR}/resources")
 option(WIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY
   "The package is meant only for 64-bit Windows: allow 1,800 MiB of files instead of 1,280 MiB" OFF)
 
-# The three delivered files' names, from the one list the wizard reads too.
-file(STRINGS "${CMAKE_SOURCE_DIR}/package/PayloadNames.h" name_lines
-  REGEX "^#define PAYLOAD_FILE[123]_NAME ")
+# The delivered files' names, in payload order, from the package format the
+# wizard and makewizard read too.
+file(READ "${CMAKE_SOURCE_DIR}/resources/PackageFormat.h" package_format)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  "${CMAKE_SOURCE_DIR}/resources/PackageFormat.h")
+string(REGEX MATCHALL "PACKAGE_ITEM\\(\"[^\"]*\", \"[^\"]*\"\\)" items "${package_format}")
 set(PAYLOAD_NAMES)
-foreach(line IN LISTS name_lines)
-  string(REGEX REPLACE "^#define PAYLOAD_FILE[123]_NAME \"(.*)\"$" "\\1" name "${line}")
+foreach(item IN LISTS items)
+  string(REGEX REPLACE "^PACKAGE_ITEM\\(\"[^\"]*\", \"([^\"]*)\"\\)$" "\\1" name "${item}")
   list(APPEND PAYLOAD_NAMES "${name}")
 endforeach()
 

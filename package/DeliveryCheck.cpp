@@ -1,6 +1,6 @@
 #include "package/DeliveryCheck.h"
 
-#include "toolkit/Handle.h"
+#include "win32/Handle.h"
 
 #include <cstring>
 
@@ -20,7 +20,7 @@ HANDLE OpenSharingEverything(const std::wstring &path) {
 bool FileMatches(const std::wstring &path, const PayloadStream &stream, const Patience &patience) {
   // Only a holder that lets nobody read is waited for: a missing file will
   // not come.
-  const toolkit::FileHandle file =
+  const win32::FileHandle file =
       OpenWaitingForHolders(patience, [&] { return OpenSharingEverything(path); });
   if (!file)
     return false;

@@ -7,11 +7,12 @@
 #include "package/ShellCopy.h"
 #include "package/StagingFolder.h"
 
-#include <array>
+#include <vector>
 
 namespace {
 
 constexpr int kStagedPositions[] = {330, 660, 1000};
+static_assert(std::size(kStagedPositions) == std::size(kPayloadFiles));
 
 std::wstring Join(std::wstring folder, const wchar_t *fileName) {
   if (!folder.empty() && folder.back() == L'\\')
@@ -48,9 +49,11 @@ void StageChecked(StagingFolder &staging, std::size_t index, const PayloadStream
 
 bool ExtractPackage(HWND owner, const std::wstring &destination, const RunCallbacks &callbacks) {
   MarkPhaseEnd("start");
-  const std::array streams = {PayloadStream::Open(kPayloadFiles[0].resourceName),
-                              PayloadStream::Open(kPayloadFiles[1].resourceName),
-                              PayloadStream::Open(kPayloadFiles[2].resourceName)};
+  // Every item is opened before anything is written: a missing one stops
+  // the run with nothing staged.
+  std::vector<PayloadStream> streams;
+  for (const PayloadFile &file : kPayloadFiles)
+    streams.push_back(PayloadStream::Open(file.resourceName));
   // Ends after the staging folder's clean-up, which is part of the run.
   struct MarksWrittenAtTheEnd {
     ~MarksWrittenAtTheEnd() {

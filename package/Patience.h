@@ -3,7 +3,7 @@
 // just after it was written. The clean-up and the delivery check wait alike.
 #pragma once
 
-#include "toolkit/Handle.h"
+#include "win32/Handle.h"
 
 #include <windows.h>
 
@@ -19,8 +19,8 @@ struct Patience {
 // sharing asked for; anything else (a missing file) is answered at once.
 // GetLastError() still tells why when the handle returned is empty.
 template <typename Open>
-toolkit::FileHandle OpenWaitingForHolders(const Patience &patience, const Open &open) {
-  toolkit::FileHandle file(open());
+win32::FileHandle OpenWaitingForHolders(const Patience &patience, const Open &open) {
+  win32::FileHandle file(open());
   for (int attempt = 1;
        !file && GetLastError() == ERROR_SHARING_VIOLATION && attempt < patience.attempts;
        ++attempt) {

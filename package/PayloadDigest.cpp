@@ -2,16 +2,21 @@
 
 #include "package/PayloadItem.h"
 #include "resources/Texts.h"
-#include "toolkit/Error.h"
+#include "win32/Error.h"
+
+#include <winternl.h>
 
 #include <cstring>
 
 namespace {
 
-// CNG answers NTSTATUS codes, not Win32 errors.
-void Check(NTSTATUS status, const wchar_t *what) {
-  if (status < 0)
-    throw toolkit::Error(texts::kSha256Unusable + std::wstring(what));
+// CNG answers NTSTATUS codes, not Win32 errors: the system's text comes
+// from the Win32 error they stand for.
+void Check(NTSTATUS status, const wchar_t *call) {
+  if (status < 0) {
+    SetLastError(RtlNtStatusToDosError(status));
+    win32::RaiseLastError(texts::kSha256Unusable + std::wstring(call) + L": ");
+  }
 }
 
 } // namespace
@@ -37,13 +42,14 @@ Digest Sha256::Finish() {
 }
 
 Digest StoredDigest(std::size_t index) {
-  const auto stored = RawResource(L"DIGESTS");
-  if (!stored || stored->size() != std::size(kPayloadFiles) * sizeof(Digest) ||
-      index >= std::size(kPayloadFiles))
+  static_assert(sizeof(Digest) == package_format::kDigestBytes);
+  const auto stored = PackageResource(L"" PACKAGE_SHA256_RESOURCE);
+  if (!stored || stored->size() != package_format::kDigestsBytes ||
+      index >= package_format::kItemCount)
     RaiseDamagedPackage();
   Digest digest;
   std::memcpy(digest.data(), stored->data() + index * sizeof(Digest), sizeof(Digest));
   return digest;
 }
 
-void RaiseDamagedPackage() { throw toolkit::Error(texts::kDamagedPackage); }
+void RaiseDamagedPackage() { throw win32::Error(texts::kDamagedPackage); }

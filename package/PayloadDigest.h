@@ -3,7 +3,7 @@
 // on its way (a broken download, a failing USB stick) is never delivered.
 #pragma once
 
-#include "toolkit/Handle.h"
+#include "win32/Handle.h"
 
 #include <array>
 #include <cstddef>
@@ -20,8 +20,8 @@ public:
   Digest Finish();
 
 private:
-  toolkit::AlgorithmHandle algorithm_;
-  toolkit::HashHandle hash_; // after the provider: destroyed before it is closed
+  win32::AlgorithmHandle algorithm_;
+  win32::HashHandle hash_; // after the provider: destroyed before it is closed
 };
 
 // The digest the build stored for payload item `index` (in payload order).

@@ -1,44 +1,36 @@
 #include "package/PayloadItem.h"
 
-#include "toolkit/Error.h"
-#include "toolkit/Handle.h"
+#include "win32/Error.h"
+#include "win32/Handle.h"
+#include "win32/Resource.h"
 
 #include <algorithm>
 #include <vector>
 
-std::optional<std::span<const std::byte>> RawResource(const wchar_t *name) {
-  const HMODULE module = GetModuleHandleW(nullptr);
-  const HRSRC resource = FindResourceW(module, name, MAKEINTRESOURCEW(10)); // RT_RCDATA
-  if (!resource)
-    return std::nullopt;
-  const HGLOBAL loaded = LoadResource(module, resource);
-  const DWORD size = SizeofResource(module, resource);
-  const void *bytes = loaded ? LockResource(loaded) : nullptr;
-  if (!bytes && size != 0)
-    return std::nullopt;
-  return std::span(static_cast<const std::byte *>(bytes), size);
+std::optional<std::span<const std::byte>> PackageResource(LPCWSTR name) {
+  return win32::ModuleResource(MAKEINTRESOURCEW(PACKAGE_RESOURCE_TYPE), name);
 }
 
 PayloadStream PayloadStream::Open(const wchar_t *resourceName) {
-  const auto bytes = RawResource(resourceName);
+  const auto bytes = PackageResource(resourceName);
   if (!bytes)
-    toolkit::RaiseResourceNotFound(resourceName);
+    win32::RaiseResourceNotFound(resourceName);
   return PayloadStream(*bytes);
 }
 
 void SaveToFile(const PayloadStream &stream, const std::wstring &path,
                 const ChunkWritten &afterChunk) {
-  const toolkit::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const win32::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file)
-    toolkit::RaiseFileCreateError(path);
+    win32::RaiseFileCreateError(path);
   const auto bytes = stream.Bytes();
   for (std::size_t offset = 0; offset < bytes.size(); offset += kChunkBytes) {
     const auto chunk = bytes.subspan(offset, std::min(kChunkBytes, bytes.size() - offset));
     DWORD written = 0;
     if (!WriteFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &written, nullptr) ||
         written != chunk.size())
-      toolkit::RaiseStreamWriteError();
+      win32::RaiseStreamWriteError();
     if (afterChunk)
       afterChunk(chunk);
   }

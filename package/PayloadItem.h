@@ -1,8 +1,8 @@
-// The package's files as they lie in the program file: raw data resources,
+// The package's files as they lie in the program file: package resources,
 // read in place where the loader mapped them, and written out unchanged.
 #pragma once
 
-#include "package/PayloadNames.h"
+#include "resources/PackageFormat.h"
 
 #include <windows.h>
 
@@ -12,9 +12,9 @@
 #include <span>
 #include <string>
 
-// The bytes of the program's raw data resource of that name, where the
-// loader mapped them; nothing when the program has no such resource.
-std::optional<std::span<const std::byte>> RawResource(const wchar_t *name);
+// The bytes of the package resource of that name (or MAKEINTRESOURCEW
+// number); nothing when the program has no such resource.
+std::optional<std::span<const std::byte>> PackageResource(LPCWSTR name);
 
 // A read-only view of one payload item's bytes. Loaded resources live as
 // long as the module, so there is nothing to free.
@@ -30,10 +30,8 @@ private:
 };
 
 // Large items are written, checked and compared a chunk at a time, with the
-// window answering its messages in between: on a slow disk one piece could
-// keep it silent long enough for the system to call it "Not Responding".
-// One chunk read from a USB stick at 5 MB/s takes about 200 ms.
-inline constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+// window answering its messages in between.
+using package_format::kChunkBytes;
 
 // Runs after each chunk has been written, with the bytes it held.
 using ChunkWritten = std::function<void(std::span<const std::byte> chunk)>;
@@ -55,8 +53,7 @@ struct PayloadFile {
   const wchar_t *resourceName;
   const wchar_t *fileName;
 };
-inline constexpr PayloadFile kPayloadFiles[] = {
-    {L"FILE1", L"\\" PAYLOAD_FILE1_NAME},
-    {L"FILE2", L"\\" PAYLOAD_FILE2_NAME},
-    {L"FILE3", L"\\" PAYLOAD_FILE3_NAME},
-};
+#define WIZARD_PAYLOAD_FILE(resource, file) PayloadFile{L"" resource, L"\\" file},
+inline constexpr PayloadFile kPayloadFiles[] = {PACKAGE_PAYLOAD(WIZARD_PAYLOAD_FILE)};
+#undef WIZARD_PAYLOAD_FILE
+static_assert(std::size(kPayloadFiles) == package_format::kItemCount);

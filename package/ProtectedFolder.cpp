@@ -24,18 +24,15 @@
 namespace {
 
 std::wstring CurrentUserSid() {
-  const toolkit::FileHandle token([] {
-    HANDLE opened = INVALID_HANDLE_VALUE;
-    return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened) ? opened
-                                                                       : INVALID_HANDLE_VALUE;
-  }());
-  if (!token)
+  HANDLE opened = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened))
     return L"";
+  const win32::KernelObject token(opened);
   alignas(TOKEN_USER) unsigned char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
   DWORD size = 0;
   if (!GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &size))
     return L"";
-  toolkit::LocalMemory<LPWSTR> text;
+  win32::LocalMemory<LPWSTR> text;
   if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER *>(buffer)->User.Sid, text.Receive()))
     return L"";
   return text.Get();
@@ -53,8 +50,8 @@ std::wstring ProtectedFolderSddl() {
   return sddl;
 }
 
-toolkit::FileHandle CreateProtectedFolder(const std::wstring &path) {
-  toolkit::LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+win32::FileHandle CreateProtectedFolder(const std::wstring &path) {
+  win32::LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
           ProtectedFolderSddl().c_str(), SDDL_REVISION_1, descriptor.Receive(), nullptr))
     return {};
@@ -78,5 +75,5 @@ toolkit::FileHandle CreateProtectedFolder(const std::wstring &path) {
     SetLastError(RtlNtStatusToDosError(status));
     return {};
   }
-  return toolkit::FileHandle(folder);
+  return win32::FileHandle(folder);
 }

@@ -3,7 +3,7 @@
 // but neither add, replace nor alter anything while it is in use.
 #pragma once
 
-#include "toolkit/Handle.h"
+#include "win32/Handle.h"
 
 #include <string>
 
@@ -18,4 +18,4 @@ std::wstring ProtectedFolderSddl();
 // folder cannot be deleted, renamed or swapped for a link. No handle (and
 // the last error set) when it could not be created, as when the name is
 // taken by anything at all.
-toolkit::FileHandle CreateProtectedFolder(const std::wstring &path);
+win32::FileHandle CreateProtectedFolder(const std::wstring &path);

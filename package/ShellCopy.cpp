@@ -8,11 +8,11 @@
 namespace {
 
 // A shell path list of one entry: the text, then two terminating zeros.
-// Callers keep the text under MAX_PATH characters.
+// Callers keep the text within kMaxShellPathLength characters.
 struct PathList {
-  wchar_t chars[MAX_PATH + 1] = {};
+  wchar_t chars[kMaxShellPathLength + 2] = {};
   explicit PathList(const std::wstring &text) {
-    std::copy_n(text.c_str(), std::min<std::size_t>(text.size(), MAX_PATH - 1), chars);
+    std::copy_n(text.c_str(), std::min(text.size(), kMaxShellPathLength), chars);
   }
 };
 

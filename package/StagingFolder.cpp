@@ -1,8 +1,9 @@
 #include "package/StagingFolder.h"
 
 #include "package/ProtectedFolder.h"
+#include "package/ShellCopy.h"
 #include "resources/Texts.h"
-#include "toolkit/Error.h"
+#include "win32/Error.h"
 
 #include <ntsecapi.h>
 #include <shlwapi.h>
@@ -22,7 +23,7 @@ std::wstring TemporaryPath() {
   wchar_t buffer[MAX_PATH] = {};
   const DWORD length = GetTempPathW(MAX_PATH, buffer);
   if (length == 0)
-    RaiseTemporaryFolderError(toolkit::SystemErrorText(GetLastError()));
+    win32::RaiseLastError(texts::kTemporaryFolderUnusable);
   if (length < MAX_PATH)
     return std::wstring(buffer, length);
   // Too long for the buffers: ask again only to name it in the message.
@@ -45,7 +46,7 @@ std::wstring RandomNameSuffix() {
   // ahead of the run.
   unsigned char bytes[8] = {};
   if (!RtlGenRandom(bytes, sizeof bytes))
-    throw toolkit::Error(texts::kNoRandomNumbers);
+    throw win32::Error(texts::kNoRandomNumbers);
   std::wstring text;
   for (const unsigned char byte : bytes) {
     text.push_back(L"0123456789ABCDEF"[byte >> 4]);
@@ -55,12 +56,12 @@ std::wstring RandomNameSuffix() {
 }
 
 void RaiseTemporaryFolderError(const std::wstring &detail) {
-  throw toolkit::Error(texts::kTemporaryFolderUnusable + detail);
+  throw win32::Error(texts::kTemporaryFolderUnusable + detail);
 }
 
 std::size_t StagingFolder::MaxPathLength() {
-  // MAX_PATH - 1 characters for a path and its terminating zero.
-  return MAX_PATH - 1 - LongestFileName();
+  // Each staged file goes to the shell's copy by its path: folder, "\", name.
+  return kMaxShellPathLength - 1 - LongestFileName();
 }
 
 StagingFolder::StagingFolder(const NameSuffixSource &suffixes, Patience patience)
@@ -75,7 +76,7 @@ StagingFolder::StagingFolder(const NameSuffixSource &suffixes, Patience patience
       // A name that is taken is never ours to use, whatever lies there.
       if (GetLastError() == ERROR_ALREADY_EXISTS && attempt < kNameAttempts)
         continue;
-      toolkit::RaiseFileCreateError(candidate);
+      win32::RaiseFileCreateError(candidate);
     }
     path_ = std::move(candidate);
     return;
@@ -95,9 +96,9 @@ HANDLE StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName
     return CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   };
-  toolkit::FileHandle kept = OpenWaitingForHolders(patience_, keep);
+  win32::FileHandle kept = OpenWaitingForHolders(patience_, keep);
   if (!kept)
-    toolkit::RaiseFileCreateError(file);
+    win32::RaiseFileCreateError(file);
   return kept_.emplace_back(std::move(kept)).Get();
 }
 

@@ -6,7 +6,7 @@
 
 #include "package/Patience.h"
 #include "package/PayloadItem.h"
-#include "toolkit/Handle.h"
+#include "win32/Handle.h"
 
 #include <functional>
 #include <string>
@@ -59,9 +59,9 @@ private:
 
   Patience patience_; // for removal; what remains then is left to the next restart
   std::wstring path_;
-  toolkit::FileHandle held_; // keeps the folder itself from being swapped
+  win32::FileHandle held_; // keeps the folder itself from being swapped
   std::vector<std::wstring> staged_;
-  std::vector<toolkit::FileHandle> kept_; // keeps the staged files as they were checked
+  std::vector<win32::FileHandle> kept_; // keeps the staged files as they were checked
 };
 
 // The temporary-folder error: the folder, or the system's text when there is none.

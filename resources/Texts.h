@@ -1,8 +1,9 @@
-// Every text the user can meet, in one table, as an installer's language
-// table has them: the window, its pages, its boxes and every error, in the
-// order the user meets them. Names of files, classes and fonts are not here:
-// the user reads none of them. UTF-16, so that they read the same whatever
-// the user's code page.
+// Every text of the wizard the user can meet, in one table, as an
+// installer's language table has them: the window, its pages, its boxes and
+// its errors, in the order the user meets them. The platform layer's own
+// errors (files, resources, windows) are in its table, win32/Messages.h.
+// Names of files, classes and fonts are not here: the user reads none of
+// them. UTF-16, so that they read the same whatever the user's code page.
 #pragma once
 
 namespace texts {
@@ -46,8 +47,8 @@ inline constexpr wchar_t kNext[] = L"&Next >";
 inline constexpr wchar_t kFinish[] = L"&Finish";
 inline constexpr wchar_t kCancel[] = L"Cancel";
 
-// The boxes of the destination check. 259: the longest destination the
-// extraction takes (kMaxDestinationLength).
+// The boxes of the destination check. 259: the longest path the shell's
+// copy takes (kMaxShellPathLength), as a check beside the box makes sure.
 inline constexpr wchar_t kInformationCaption[] = L"Information";
 inline constexpr wchar_t kForbiddenCharacter[] =
     L"A file name cannot contain any of the following characters:\r\n    \\ / : * ? \" < > |";
@@ -61,15 +62,8 @@ inline constexpr wchar_t kTemporaryFolderUnusable[] = L"The temporary folder can
 inline constexpr wchar_t kNoRandomNumbers[] =
     L"The system gave no random numbers for a folder name";
 inline constexpr wchar_t kSha256Unusable[] = L"The system's SHA-256 could not be used: ";
-inline constexpr wchar_t kUnexpectedError[] = L"Unexpected error";
 inline constexpr wchar_t kInternalError[] = L"Internal error: ";
 inline constexpr wchar_t kEmptyFunctionCalled[] = L"empty function called";
-// The toolkit's own, in Japanese. %s: the resource's name. A file that
-// cannot be created: prefix, path, suffix, then the system's text.
-inline constexpr wchar_t kResourceNotFound[] = L"%s リソースが見つかりません";
-inline constexpr wchar_t kFileCreatePrefix[] = L"ファイル \"";
-inline constexpr wchar_t kFileCreateSuffix[] = L"\" を作成できません。";
-inline constexpr wchar_t kStreamWriteError[] = L"ストリームへの書き込みエラー";
 
 // The system's box before the program ends, when a system DLL is missing
 // from System32.

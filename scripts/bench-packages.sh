@@ -4,15 +4,15 @@
 # SAMPLE_PAYLOAD (the folder holding the sample's three files, made by a
 # build of the sample) before it makes a package.
 
-# The three file names in payload order, from the one list the wizard and
-# makewizard read.
-mapfile -t PAYLOAD_NAMES < <(sed -n 's/^#define PAYLOAD_FILE[123]_NAME "\(.*\)"$/\1/p' \
-  "$root/package/PayloadNames.h")
-[ "${#PAYLOAD_NAMES[@]}" = 3 ] || { echo "$root/package/PayloadNames.h: not three names" >&2; exit 1; }
+# The three file names in payload order, from the package format the wizard
+# and makewizard read.
+mapfile -t PAYLOAD_NAMES < <(sed -n 's/^ *PACKAGE_ITEM("[^"]*", "\([^"]*\)").*$/\1/p' \
+  "$root/resources/PackageFormat.h")
+[ "${#PAYLOAD_NAMES[@]}" = 3 ] || { echo "$root/resources/PackageFormat.h: not three names" >&2; exit 1; }
 
-# package DIR FILE1_BYTES: the sample's texts with a FILE1 of that many
+# package DIR FIRST_FILE_BYTES: the sample's texts with a first file of that many
 # random bytes (or all three files empty for 0, or the sample's own three
-# files for "sample") and the sample's other files. A FILE1 already there is
+# files for "sample") and the sample's other files. A first file already there is
 # kept, so that a second benchmark of the same size reuses it.
 package() {
   local dir=$1 bytes=$2 sample="$root/resources/sample-package" name

@@ -23,9 +23,9 @@ import pe_reader  # noqa: E402
 
 
 def payload_names():
-    """The three names, from the one list the wizard and makewizard read."""
-    with open(os.path.join(ROOT, "package", "PayloadNames.h"), encoding="utf-8") as f:
-        return re.findall(r'^#define PAYLOAD_FILE[123]_NAME "(.*)"$', f.read(), re.M)
+    """The three names, from the package format the wizard and makewizard read."""
+    with open(os.path.join(ROOT, "resources", "PackageFormat.h"), encoding="utf-8") as f:
+        return re.findall(r'^ +PACKAGE_ITEM\("[^"]*", "([^"]*)"\)', f.read(), re.M)
 
 
 EXE_NAME, PDF_NAME, README_NAME = payload_names()

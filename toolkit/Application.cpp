@@ -1,9 +1,11 @@
 #include "toolkit/Application.h"
 
-#include "resources/Texts.h"
-#include "toolkit/Error.h"
+#include "toolkit/Abort.h"
 #include "toolkit/Form.h"
 #include "toolkit/MessageBox.h"
+#include "toolkit/Window.h"
+#include "win32/Error.h"
+#include "win32/Messages.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -88,24 +90,26 @@ Application::Application() {
   comInitialised_ = SUCCEEDED(CoInitialize(nullptr));
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
+}
 
+void Application::Initialize(LPCWSTR icon) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = ApplicationProc;
   windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.hIcon = LoadIconW(windowClass.hInstance, MAKEINTRESOURCEW(1));
+  windowClass.hIcon = LoadIconW(windowClass.hInstance, icon);
   windowClass.lpszClassName = kApplicationClass;
-  RegisterClassExW(&windowClass);
+  RegisterWindowClass(windowClass);
   Form::RegisterWindowClasses();
 
   // A zero-sized window at the centre of the screen: it carries the task-bar
   // button under the application's title and owns the main form.
   const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
   const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
-  window_.Reset(
-      CreateWindowExW(0, kApplicationClass, L"",
-                      WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y,
-                      0, 0, nullptr, nullptr, windowClass.hInstance, nullptr));
+  window_ =
+      CreateCheckedWindow(0, kApplicationClass, title_.c_str(),
+                          WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                          {x, y, 0, 0}, nullptr, nullptr);
 }
 
 Application::~Application() {
@@ -164,12 +168,12 @@ void Application::HandleException() noexcept {
     try {
       throw;
     } catch (const Abort &) {
-    } catch (const Error &error) {
+    } catch (const win32::Error &error) {
       ShowError(error.Message());
     } catch (const std::exception &error) {
-      ShowError(Widen(error.what()));
+      ShowError(win32::Widen(error.what()));
     } catch (...) {
-      ShowError(texts::kUnexpectedError);
+      ShowError(win32::messages::kUnexpectedError);
     }
   } catch (...) {
     // Showing the error failed too (out of memory): nothing is left to tell

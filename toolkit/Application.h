@@ -2,7 +2,7 @@
 // task-bar button, the message loop and the error display.
 #pragma once
 
-#include "toolkit/Handle.h"
+#include "win32/Handle.h"
 
 #include <windows.h>
 
@@ -15,12 +15,17 @@ class Form;
 class Application {
 public:
   // Initialises the component runtime for this thread and the common
-  // controls, and creates the application's own window.
+  // controls. Raises nothing, so that the error display is there for
+  // whatever fails after it.
   Application();
   ~Application();
   Application(const Application &) = delete;
   Application &operator=(const Application &) = delete;
 
+  // Registers the toolkit's window classes and creates the application's
+  // own window, which carries `icon` (a resource of the program). Raises an
+  // error when the system makes neither.
+  void Initialize(LPCWSTR icon);
   void SetTitle(const std::wstring &title);
   HWND Handle() const { return window_.Get(); }
 
@@ -43,7 +48,7 @@ private:
   void Dispatch(MSG &msg);
 
   std::wstring title_;
-  WindowHandle window_;
+  win32::WindowHandle window_;
   bool comInitialised_ = false;
   bool terminated_ = false;
   Form *mainForm_ = nullptr;

@@ -12,7 +12,7 @@ void Container::RegisterWindowClass() {
   windowClass.hInstance = GetModuleHandleW(nullptr);
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.lpszClassName = kWindowClass;
-  RegisterClassExW(&windowClass);
+  toolkit::RegisterWindowClass(windowClass);
 }
 
 Container::Container(Container &parent, Bounds bounds, Initially state,

@@ -38,7 +38,7 @@ private:
   HBRUSH Background() const;
 
   HFONT font_ = nullptr;
-  BrushHandle backgroundBrush_;
+  win32::BrushHandle backgroundBrush_;
   COLORREF backgroundColor_ = GetSysColor(COLOR_BTNFACE);
 };
 

@@ -19,12 +19,9 @@ Control::Control(Container &parent, Kind kind, Bounds bounds, const std::wstring
     style |= WS_VISIBLE;
   if (state == Initially::Disabled)
     style |= WS_DISABLED;
-  HWND window = CreateWindowExW(kind.exStyle, kind.windowClass, text.c_str(), style, bounds.left,
-                                bounds.top, bounds.width, bounds.height, parent.Handle(),
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
-                                GetModuleHandleW(nullptr), nullptr);
-  Attach(window);
-  SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(parent.Font()), FALSE);
+  Attach(CreateCheckedWindow(kind.exStyle, kind.windowClass, text.c_str(), style, bounds,
+                             parent.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_))));
+  SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(parent.Font()), FALSE);
 }
 
 Control::~Control() {
@@ -34,9 +31,9 @@ Control::~Control() {
     SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, 0);
 }
 
-void Control::Attach(HWND window) {
-  window_.Reset(window);
-  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+void Control::Attach(win32::WindowHandle window) {
+  window_ = std::move(window);
+  SetWindowLongPtrW(Handle(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 Control *Control::FromHandle(HWND window) {

@@ -2,7 +2,7 @@
 // states. The parent container routes the window's notifications back here.
 #pragma once
 
-#include "toolkit/Handle.h"
+#include "toolkit/Window.h"
 
 #include <windows.h>
 
@@ -12,14 +12,7 @@ namespace toolkit {
 
 class Container;
 
-// Position within the parent and size, in pixels. Labels take their size
-// from their text when width and height are kAutoSize.
-struct Bounds {
-  int left;
-  int top;
-  int width;
-  int height;
-};
+// Labels take their size from their text when width and height are kAutoSize.
 inline constexpr int kAutoSize = -1;
 
 // The initial state a control is created in.
@@ -57,7 +50,7 @@ protected:
   Control() = default;
 
   // Binds this object to its window so that notifications find it.
-  void Attach(HWND window);
+  void Attach(win32::WindowHandle window);
   // A page switch that hides or disables the focused control moves the
   // focus on, as a dialog would.
   void KeepFormFocus() const;
@@ -70,7 +63,7 @@ protected:
   friend class Container;
 
 private:
-  WindowHandle window_;
+  win32::WindowHandle window_;
   int id_ = 0;
 };
 

@@ -1,6 +1,6 @@
 #include "toolkit/FolderBrowser.h"
 
-#include "toolkit/Handle.h"
+#include "win32/Handle.h"
 
 #include <shlobj.h>
 
@@ -27,7 +27,7 @@ std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring &init
   info.ulFlags = BIF_RETURNONLYFSDIRS;
   info.lpfn = SelectInitialFolder;
   info.lParam = reinterpret_cast<LPARAM>(start.c_str());
-  const ItemIdList chosen(SHBrowseForFolderW(&info));
+  const win32::ItemIdList chosen(SHBrowseForFolderW(&info));
   if (!chosen || !SHGetPathFromIDListW(chosen.Get(), path))
     return std::nullopt;
   return std::wstring(path);

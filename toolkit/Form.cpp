@@ -22,8 +22,8 @@ Form::Form(const std::wstring &caption, int clientWidth, int clientHeight, HFONT
   const int height = frame.bottom - frame.top;
   const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  Attach(CreateWindowExW(kFormExStyle, kWindowClass, caption.c_str(), kFormStyle, x, y, width,
-                         height, App().Handle(), nullptr, GetModuleHandleW(nullptr), nullptr));
+  Attach(CreateCheckedWindow(kFormExStyle, kWindowClass, caption.c_str(), kFormStyle,
+                             {x, y, width, height}, App().Handle(), nullptr));
   BindWindowProc();
 }
 

@@ -1,6 +1,6 @@
 #include "toolkit/Label.h"
 
-#include "toolkit/Handle.h"
+#include "win32/Handle.h"
 
 namespace toolkit {
 
@@ -26,7 +26,7 @@ void Label::FitToText() {
   const std::wstring text = Text();
   // A memory context measures as well as the window's and costs far less
   // to get (the window's goes through the display driver).
-  const MemoryDc dc;
+  const win32::MemoryDc dc;
   SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(Handle(), WM_GETFONT, 0, 0)));
   RECT extent{0, 0, 0, 0};
   // An empty label keeps the height of one line, as a text would have.

@@ -12,7 +12,7 @@ void Picture::DrawItem(const DRAWITEMSTRUCT &item) {
     return;
   BITMAP info{};
   GetObjectW(bitmap_.Get(), sizeof info, &info);
-  const MemoryDc source(item.hDC);
+  const win32::MemoryDc source(item.hDC);
   const HGDIOBJ previous = SelectObject(source.Get(), bitmap_.Get());
   const RECT &to = item.rcItem;
   StretchBlt(item.hDC, to.left, to.top, to.right - to.left, to.bottom - to.top, source.Get(), 0, 0,

@@ -13,7 +13,7 @@ protected:
   void DrawItem(const DRAWITEMSTRUCT &item) override;
 
 private:
-  BitmapHandle bitmap_;
+  win32::BitmapHandle bitmap_;
 };
 
 } // namespace toolkit

@@ -1,6 +1,8 @@
 // The rules a destination folder text must pass before anything is written.
 #pragma once
 
+#include "package/ShellCopy.h"
+
 #include <string_view>
 
 enum class DestinationVerdict {
@@ -9,8 +11,7 @@ enum class DestinationVerdict {
   TooLong,            // beyond what the extraction's path buffers take
 };
 
-// The longest destination the extraction's 261-character buffers take with
-// their two terminating zeros.
-inline constexpr std::size_t kMaxDestinationLength = 259;
+// The longest destination the extraction takes: the shell copies into it.
+inline constexpr std::size_t kMaxDestinationLength = kMaxShellPathLength;
 
 DestinationVerdict CheckDestination(std::wstring_view text);

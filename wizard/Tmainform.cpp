@@ -7,6 +7,8 @@
 #include "toolkit/MessageBox.h"
 #include "wizard/DestinationCheck.h"
 
+#include <string_view>
+
 namespace {
 
 struct HeaderTexts {
@@ -17,6 +19,23 @@ constexpr HeaderTexts kAgreementHeader{texts::kAgreementTitle, texts::kAgreement
 constexpr HeaderTexts kDestinationHeader{texts::kDestinationTitle, texts::kDestinationSubtitle};
 constexpr HeaderTexts kProgressHeader{texts::kProgressTitle, texts::kProgressSubtitle};
 constexpr HeaderTexts kFinishHeader{L"", L""};
+
+// The first number a text names.
+constexpr std::size_t NumberIn(std::wstring_view text) {
+  std::size_t number = 0;
+  bool seen = false;
+  for (const wchar_t c : text) {
+    if (c >= L'0' && c <= L'9') {
+      number = number * 10 + static_cast<std::size_t>(c - L'0');
+      seen = true;
+    } else if (seen) {
+      break;
+    }
+  }
+  return number;
+}
+static_assert(NumberIn(texts::kTooLong) == kMaxDestinationLength,
+              "the too-long message names the limit the check applies");
 
 // The folder of the running program, with its trailing backslash.
 std::wstring ProgramFolder() {
@@ -33,34 +52,6 @@ std::wstring ProgramFolder() {
 }
 
 } // namespace
-
-std::wstring TMainForm::AgreementText() {
-  const HMODULE module = GetModuleHandleW(nullptr);
-  const HRSRC resource =
-      FindResourceW(module, MAKEINTRESOURCEW(IDR_AGREEMENT), MAKEINTRESOURCEW(10));
-  if (!resource)
-    return L"";
-  const HGLOBAL loaded = LoadResource(module, resource);
-  const auto *bytes = static_cast<const char *>(loaded ? LockResource(loaded) : nullptr);
-  if (!bytes)
-    return L"";
-  int size = static_cast<int>(SizeofResource(module, resource));
-  // The owner's text is UTF-8; a byte-order mark is not part of it.
-  if (size >= 3 && std::string_view(bytes, 3) == "\xEF\xBB\xBF") {
-    bytes += 3;
-    size -= 3;
-  }
-  std::wstring text(MultiByteToWideChar(CP_UTF8, 0, bytes, size, nullptr, 0), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes, size, text.data(), static_cast<int>(text.size()));
-  // The text box breaks lines only at CR LF.
-  std::wstring lines;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r'))
-      lines += L'\r';
-    lines += text[i];
-  }
-  return lines;
-}
 
 TMainForm::TMainForm() : Form(texts::kWizardCaption, 497, 360, formFont.Get()) {
   TitleLabel1.SetFont(titleFont.Get());

@@ -2,6 +2,7 @@
 // row. The visible page panel is the wizard's whole page state.
 #pragma once
 
+#include "package/Agreement.h"
 #include "resources/ResourceIds.h"
 #include "resources/Texts.h"
 #include "toolkit/Bevel.h"
@@ -16,9 +17,9 @@
 
 // The fonts exist before the form's window and controls that use them.
 struct WizardFonts {
-  toolkit::FontHandle formFont = toolkit::MakeFont(L"Tahoma", 11);
-  toolkit::FontHandle titleFont = toolkit::MakeFont(L"Tahoma", 12, true);
-  toolkit::FontHandle headlineFont = toolkit::MakeFont(L"Tahoma", 16, true);
+  win32::FontHandle formFont = toolkit::MakeFont(L"Tahoma", 11);
+  win32::FontHandle titleFont = toolkit::MakeFont(L"Tahoma", 12, true);
+  win32::FontHandle headlineFont = toolkit::MakeFont(L"Tahoma", 16, true);
 };
 
 class TMainForm : private WizardFonts, public toolkit::Form {
@@ -82,7 +83,4 @@ public:
   toolkit::Button      NextButton   {*this,        {325, 327,   75,  23}, texts::kNext, Initially::Disabled};
   toolkit::Button      CancelButton {*this,        {412, 327,   75,  23}, texts::kCancel};
   // clang-format on
-
-private:
-  static std::wstring AgreementText();
 };

@@ -1,5 +1,6 @@
 // The whole job: the package delivered into the folder the person names.
-#include "WizardDriver.h"
+#include "Options.h"
+#include "driver/WizardDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ class ExtractionRun : public testing::Test {
 protected:
   ScratchFolder downloads;
   ScratchFolder target;
-  Wizard wizard{downloads.Path()};
+  Wizard wizard{downloads.Path(), options.wizard};
   std::vector<std::wstring> stagingBefore = StagingFoldersInTemp();
 
   void StartRun(const std::wstring &destination) { ASSERT_TRUE(wizard.StartRun(destination)); }
@@ -62,7 +63,7 @@ TEST_F(ExtractionRun, DeliversThePackageToANewFolderAndFinishes) {
   ExpectFinishTexts(kCompletedTexts);
   ExpectPackageIn(destination);
   EXPECT_EQ(StagingFoldersInTemp(), stagingBefore);
-  wizard.Screenshot(L"5-finish-completed");
+  wizard.Screenshot(options.screenshots, L"5-finish-completed");
   wizard.Click(wizard.Button(L"&Finish"));
   EXPECT_EQ(wizard.WaitForExit(), 0);
 }
@@ -75,7 +76,7 @@ TEST_F(ExtractionRun, CancelAtTheShellsOverwriteQuestionKeepsTheOldFiles) {
   ASSERT_TRUE(question);
   EXPECT_EQ(Wizard::Position(wizard.Progress()), 1000);
   EXPECT_TRUE(wizard.Label(L"Extracting Files"));
-  wizard.Screenshot(L"4-progress-overwrite-question");
+  wizard.Screenshot(options.screenshots, L"4-progress-overwrite-question");
   wizard.Click(GetDlgItem(question, IDCANCEL));
 
   ASSERT_TRUE(WaitUntil([&] { return OnFinishPage(); }));
@@ -83,7 +84,7 @@ TEST_F(ExtractionRun, CancelAtTheShellsOverwriteQuestionKeepsTheOldFiles) {
   for (const wchar_t *file : kFiles)
     EXPECT_EQ(ReadFileBytes(target / file), "the user's own copy");
   EXPECT_EQ(StagingFoldersInTemp(), stagingBefore);
-  wizard.Screenshot(L"6-finish-canceled");
+  wizard.Screenshot(options.screenshots, L"6-finish-canceled");
   wizard.Click(wizard.Button(L"&Finish"));
   EXPECT_EQ(wizard.WaitForExit(), 0);
 }
@@ -110,7 +111,6 @@ struct Holder {
 class HeldDeliveredFile : public ExtractionRun, public testing::WithParamInterface<Holder> {};
 
 TEST_P(HeldDeliveredFile, CountsAsDeliveredUnlessNobodyMayReadItForLong) {
-  constexpr int kYesToAll = 12807;
   for (const wchar_t *file : kFiles)
     WriteFileBytes(target / file, "the user's own copy");
   StartRun(target.Path());
@@ -132,7 +132,7 @@ TEST_P(HeldDeliveredFile, CountsAsDeliveredUnlessNobodyMayReadItForLong) {
                          OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   }
-  wizard.Click(GetDlgItem(question, kYesToAll));
+  wizard.Click(GetDlgItem(question, kShellYesToAll));
 
   if (GetParam().releasedAfterAFewWaits) {
     Sleep(300); // three of the run's pauses

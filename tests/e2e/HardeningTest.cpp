@@ -1,8 +1,9 @@
 // What the wizard holds against: DLLs planted beside it, an unusable
 // temporary folder, destinations it cannot deliver to, refused overwrites,
 // and the close box at each stage.
-#include "WizardDriver.h"
+#include "Options.h"
 #include "app/DllSearch.h"
+#include "driver/WizardDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -123,7 +124,7 @@ TEST_P(UnusableTemp, ShowsTheErrorWritesNothingAndTheCloseBoxEndsTheProgram) {
                                                : target / std::wstring(300, L'x');
   ScopedEnvironment setTmp(L"TMP", tmp);
   ScopedEnvironment setTemp(L"TEMP", tmp);
-  Wizard wizard(downloads.Path());
+  Wizard wizard(downloads.Path(), options.wizard);
   StartRun(wizard, target / L"out");
   const HWND box = wizard.WaitForDialog(L"VELNORIX410aPackageE");
   ASSERT_TRUE(box);
@@ -133,7 +134,7 @@ TEST_P(UnusableTemp, ShowsTheErrorWritesNothingAndTheCloseBoxEndsTheProgram) {
       << testing::PrintToString(text);
   EXPECT_TRUE(text.ends_with(L".")) << "the error display ends it with a full stop";
   if (kind == "AFile")
-    wizard.Screenshot(L"7-error-temporary-folder");
+    wizard.Screenshot(options.screenshots, L"7-error-temporary-folder");
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
 
@@ -166,7 +167,7 @@ TEST_F(Hardening, ADamagedPackageIsRefusedAndNothingIsDelivered) {
   ASSERT_TRUE(box);
   EXPECT_EQ(Wizard::Text(GetDlgItem(box, 0xFFFF)),
             L"The package is damaged and cannot be extracted. Download it again.");
-  wizard.Screenshot(L"7-error-damaged-package");
+  wizard.Screenshot(options.screenshots, L"7-error-damaged-package");
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
   EXPECT_TRUE(WaitUntil([&] { return wizard.Active() == wizard.Window(); }))
@@ -180,7 +181,7 @@ TEST_F(Hardening, ADamagedPackageIsRefusedAndNothingIsDelivered) {
 }
 
 TEST_F(Hardening, DestinationOnAMissingDriveEndsCanceled) {
-  Wizard wizard(downloads.Path());
+  Wizard wizard(downloads.Path(), options.wizard);
   StartRun(wizard, L"Q:\\Driver");
   ASSERT_TRUE(WaitUntil([&] { return wizard.Button(L"&Finish") != nullptr; }));
   EXPECT_TRUE(Canceled(wizard));
@@ -195,14 +196,14 @@ struct Answers {
   bool completed;
 };
 
-constexpr int kYes = IDYES, kNo = IDNO, kCancel = IDCANCEL, kYesToAll = 12807;
+constexpr int kYes = IDYES, kNo = IDNO, kCancel = IDCANCEL, kYesToAll = kShellYesToAll;
 
 class OverwriteQuestions : public Hardening, public testing::WithParamInterface<Answers> {};
 
 TEST_P(OverwriteQuestions, RefusedFilesStayByteForByteAndAnyRefusalCancels) {
   for (const wchar_t *file : kFiles)
     WriteFileBytes(target / file, "the user's own copy of " + std::to_string(wcslen(file)));
-  Wizard wizard(downloads.Path());
+  Wizard wizard(downloads.Path(), options.wizard);
   StartRun(wizard, target.Path());
   for (int button : GetParam().buttons) {
     const HWND question = wizard.WaitForDialog(L"Confirm file overwrite");
@@ -241,7 +242,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Hardening, StagedFilesCannotBeChangedAndNothingAddedIsCopiedWhileTheShellAsks) {
   for (const wchar_t *file : kFiles)
     WriteFileBytes(target / file, "old");
-  Wizard wizard(downloads.Path());
+  Wizard wizard(downloads.Path(), options.wizard);
   StartRun(wizard, target.Path());
   const HWND question = wizard.WaitForDialog(L"Confirm file overwrite");
   ASSERT_TRUE(question);
@@ -279,7 +280,7 @@ TEST_F(Hardening, StagedFilesCannotBeChangedAndNothingAddedIsCopiedWhileTheShell
 TEST_F(Hardening, CloseBoxWhileTheShellAsksDoesNotCutTheRunShort) {
   for (const wchar_t *file : kFiles)
     WriteFileBytes(target / file, "old");
-  Wizard wizard(downloads.Path());
+  Wizard wizard(downloads.Path(), options.wizard);
   StartRun(wizard, target.Path());
   const HWND question = wizard.WaitForDialog(L"Confirm file overwrite");
   ASSERT_TRUE(question);
@@ -299,7 +300,7 @@ TEST_F(Hardening, CloseBoxWhileTheShellAsksDoesNotCutTheRunShort) {
 }
 
 TEST_F(Hardening, CloseBoxOnTheFinishPageEndsTheProgram) {
-  Wizard wizard(downloads.Path());
+  Wizard wizard(downloads.Path(), options.wizard);
   StartRun(wizard, target.Path());
   ASSERT_TRUE(WaitUntil([&] { return wizard.Button(L"&Finish") != nullptr; }));
   wizard.CloseBox();

@@ -1,5 +1,6 @@
 // The wizard's pages, as a person moves through them.
-#include "WizardDriver.h"
+#include "Options.h"
+#include "driver/WizardDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@ bool Enabled(HWND control) { return IsWindowEnabled(control); }
 class WizardPages : public testing::Test {
 protected:
   ScratchFolder downloads;
-  Wizard wizard{downloads.Path()};
+  Wizard wizard{downloads.Path(), options.wizard};
 
   HWND Next() const { return wizard.Button(L"&Next >"); }
   HWND Back() const { return wizard.Button(L"< &Back"); }
@@ -33,7 +34,7 @@ TEST_F(WizardPages, AcceptNextBackAndCancel) {
   EXPECT_FALSE(Enabled(Back()));
   EXPECT_FALSE(Enabled(Next()));
   EXPECT_TRUE(Enabled(Cancel()));
-  wizard.Screenshot(L"1-agreement");
+  wizard.Screenshot(options.screenshots, L"1-agreement");
 
   wizard.Click(wizard.Button(kAccept));
   EXPECT_TRUE(WaitUntil([&] { return Enabled(Next()); }));
@@ -45,7 +46,7 @@ TEST_F(WizardPages, AcceptNextBackAndCancel) {
   EXPECT_TRUE(Enabled(Back()));
   EXPECT_TRUE(Enabled(Next()));
   EXPECT_EQ(Wizard::Text(wizard.PathEdit()), wizard.ProgramFolder());
-  wizard.Screenshot(L"2-destination");
+  wizard.Screenshot(options.screenshots, L"2-destination");
 
   wizard.Click(Back());
   ASSERT_TRUE(WaitUntil([&] { return Shows(L"License Agreement"); }));
@@ -99,7 +100,7 @@ TEST_F(WizardPages, ChangeOpensTheFolderBrowserAtTheFolderInTheBox) {
   wizard.Click(wizard.Button(L"&Change..."));
   HWND browser = wizard.WaitForDialog(L"Browse for Folder");
   ASSERT_TRUE(browser);
-  wizard.Screenshot(L"2b-folder-browser");
+  wizard.Screenshot(options.screenshots, L"2b-folder-browser");
   PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(browser); }));
   EXPECT_EQ(Wizard::Text(edit), L"C:\\windows\\") << "cancelling changes nothing";
@@ -124,7 +125,7 @@ TEST_F(WizardPages, RefusedDestinationShowsTheInformationBoxAndStays) {
   EXPECT_EQ(Wizard::Text(GetDlgItem(box, 0xFFFF)),
             L"A file name cannot contain any of the following characters:\r\n"
             L"    \\ / : * ? \" < > |");
-  wizard.Screenshot(L"3-information");
+  wizard.Screenshot(options.screenshots, L"3-information");
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
 

@@ -1,21 +1,12 @@
 // End-to-end tests: the built program under Wine, driven from outside.
 //   e2e_tests --wizard=PROGRAM --payload=FOLDER --screenshots=FOLDER
 // Paths may be given as Unix paths; Wine shows the root as drive Z:.
-#include "WizardDriver.h"
+#include "Options.h"
+#include "driver/Files.h"
 
 #include <gtest/gtest.h>
 
-namespace {
-
-std::wstring WindowsPath(const std::string &path) {
-  std::wstring wide(path.begin(), path.end());
-  for (wchar_t &c : wide)
-    if (c == L'/')
-      c = L'\\';
-  return wide.starts_with(L"\\") ? L"Z:" + wide : wide;
-}
-
-} // namespace
+E2eOptions options;
 
 int main(int argc, char **argv) {
   testing::InitGoogleTest(&argc, argv);

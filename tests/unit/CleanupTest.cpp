@@ -1,6 +1,6 @@
 // Clean-up when something else holds a staged file open for a while, as a
 // virus scanner or the indexer often does just after a file was written.
-#include "TestFiles.h"
+#include "driver/Files.h"
 #include "package/PayloadItem.h"
 #include "package/StagingFolder.h"
 

@@ -1,5 +1,5 @@
 #include "toolkit/Application.h"
-#include "toolkit/Error.h"
+#include "win32/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FullStopCase{L"emoji \U0001F600", L"emoji \U0001F600."})); // surrogate pair
 
 TEST(SystemErrorText, HasNoTrailingFullStopSpaceOrLineBreak) {
-  const std::wstring text = toolkit::SystemErrorText(ERROR_ACCESS_DENIED);
+  const std::wstring text = win32::SystemErrorText(ERROR_ACCESS_DENIED);
   ASSERT_FALSE(text.empty());
   EXPECT_NE(text.back(), L'.');
   EXPECT_GT(text.back(), L' ');

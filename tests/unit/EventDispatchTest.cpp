@@ -1,10 +1,11 @@
 // Errors escaping a handler, and closes taken while a handler runs.
 #include "MessageBoxRecorder.h"
-#include "TestFiles.h"
+#include "driver/Files.h"
+#include "toolkit/Abort.h"
 #include "toolkit/Application.h"
 #include "toolkit/Button.h"
-#include "toolkit/Error.h"
 #include "toolkit/Form.h"
+#include "win32/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +55,7 @@ TEST_P(HandlerError, ReachesTheErrorDisplayOnceAndTheLoopGoesOn) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, HandlerError,
     testing::Values(
-        ThrowCase{"ToolkitError", [] { throw toolkit::Error(L"Disk full"); }, {L"Disk full."}},
+        ThrowCase{"ToolkitError", [] { throw win32::Error(L"Disk full"); }, {L"Disk full."}},
         ThrowCase{"SilentAbort", [] { throw toolkit::Abort(); }, {}},
         ThrowCase{
             "StandardException", [] { throw std::runtime_error("bad thing"); }, {L"bad thing."}}),
@@ -114,6 +115,26 @@ TEST(CloseDuringHandler, LetsTheHandlerAndItsLaterModalLoopFinish) {
   App().Run(form);
   EXPECT_TRUE(modalLoopEndedNormally);
   EXPECT_TRUE(handlerFinished);
+}
+
+// A window the system will not make is an error with its reason, not a
+// control without a window on which every later call does nothing.
+struct Unmakeable : toolkit::Control {
+  explicit Unmakeable(toolkit::Container &parent)
+      : Control(parent, {L"NoSuchWindowClass", 0}, {0, 0, 10, 10}, L"") {}
+};
+
+TEST(WindowCreation, ThatFailsRaisesTheSystemsReason) {
+  TestForm form;
+  try {
+    Unmakeable control(form);
+    ADD_FAILURE() << "made a window of a class nobody registered";
+  } catch (const win32::Error &error) {
+    // Windows says ERROR_CANNOT_FIND_WND_CLASS, Wine another code.
+    const std::wstring prefix = L"ウィンドウを作成できません。";
+    EXPECT_EQ(error.Message().substr(0, prefix.size()), prefix);
+    EXPECT_GT(error.Message().size(), prefix.size()) << "and the system's reason";
+  }
 }
 
 } // namespace

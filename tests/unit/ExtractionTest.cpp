@@ -1,8 +1,8 @@
 // The staging folder and the whole extraction, with the test payload.
-#include "TestFiles.h"
+#include "driver/Files.h"
 #include "package/ExtractionRun.h"
 #include "package/StagingFolder.h"
-#include "toolkit/Error.h"
+#include "win32/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +60,7 @@ TEST(StagingFolder, FailedStagingRemovesWhatWasStaged) {
     staging.Stage(PayloadStream::Open(L"FILE1"), L"\\first.exe");
     staging.Stage(PayloadStream::Open(L"FILE2"), L"\\no\\such\\folder.pdf");
     FAIL() << "staging into a missing folder must fail";
-  } catch (const toolkit::Error &error) {
+  } catch (const win32::Error &error) {
     EXPECT_NE(error.Message().find(L"folder.pdf"), std::wstring::npos);
   }
   EXPECT_FALSE(Exists(path));
@@ -119,7 +119,7 @@ TEST_P(UnusableTemporaryFolder, IsRefusedBeforeAnythingIsWritten) {
     ScopedEnvironment setTmp(L"TMP", tmp);
     try {
       Extract(destination.Path());
-    } catch (const toolkit::Error &raised) {
+    } catch (const win32::Error &raised) {
       error = raised.Message();
     }
   }

@@ -1,6 +1,6 @@
 // The wizard's pages and buttons, driven through the real (hidden) window.
 #include "MessageBoxRecorder.h"
-#include "TestFiles.h"
+#include "driver/Files.h"
 #include "toolkit/Application.h"
 #include "wizard/Tmainform.h"
 
@@ -97,43 +97,12 @@ TEST_F(PageFlow, StartsOnTheAgreementWithDeclineChecked) {
   EXPECT_NE(form.Memo.Text().find(L"1.\t"), std::wstring::npos) << "the agreement is loaded";
 }
 
-TEST_F(PageFlow, KeyboardVisitsTheWindowsChildrenInTheirOrder) {
-  std::vector<HWND> order;
-  for (HWND child = GetWindow(form.Handle(), GW_CHILD); child;
-       child = GetWindow(child, GW_HWNDNEXT))
-    order.push_back(child);
-  const std::vector<HWND> expected = {form.TopPanel.Handle(),    form.BackButton.Handle(),
-                                      form.NextButton.Handle(),  form.CancelButton.Handle(),
-                                      form.EulaPanel.Handle(),   form.PathPanel.Handle(),
-                                      form.FinishPanel.Handle(), form.ProgPanel.Handle()};
-  ASSERT_GE(order.size(), expected.size());
-  EXPECT_EQ(std::vector<HWND>(order.begin(), order.begin() + expected.size()), expected);
-
-  std::vector<HWND> inEula;
-  for (HWND child = GetWindow(form.EulaPanel.Handle(), GW_CHILD); child;
-       child = GetWindow(child, GW_HWNDNEXT))
-    inEula.push_back(child);
-  EXPECT_EQ(inEula, (std::vector<HWND>{form.Memo.Handle(), form.RadioButton1.Handle(),
-                                       form.RadioButton2.Handle()}));
-}
-
 TEST_F(PageFlow, AcceptEnablesNextAndDeclineDisablesItAgain) {
   form.RadioButton1.SetChecked(true);
   ExpectPage(form, kAgreementAccepted);
   EXPECT_FALSE(form.RadioButton2.Checked());
   form.RadioButton2.SetChecked(true);
   ExpectPage(form, kAgreementDeclined);
-}
-
-TEST_F(PageFlow, OnlyTheCheckedRadioButtonIsATabStop) {
-  auto tabStop = [](toolkit::Control &c) {
-    return (GetWindowLongW(c.Handle(), GWL_STYLE) & WS_TABSTOP) != 0;
-  };
-  EXPECT_FALSE(tabStop(form.RadioButton1));
-  EXPECT_TRUE(tabStop(form.RadioButton2));
-  form.RadioButton1.SetChecked(true);
-  EXPECT_TRUE(tabStop(form.RadioButton1));
-  EXPECT_FALSE(tabStop(form.RadioButton2));
 }
 
 TEST_F(PageFlow, NextOnTheAgreementShowsTheDestinationWithTheProgramFolder) {

@@ -1,7 +1,7 @@
 // Payload items read where the loader mapped them and written out unchanged.
-#include "TestFiles.h"
+#include "driver/Files.h"
 #include "package/PayloadItem.h"
-#include "toolkit/Error.h"
+#include "win32/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ std::string Bytes(const PayloadStream &stream) {
 std::wstring ErrorOf(auto action) {
   try {
     action();
-  } catch (const toolkit::Error &error) {
+  } catch (const win32::Error &error) {
     return error.Message();
   }
   return L"(no error)";
@@ -61,7 +61,7 @@ TEST(SaveToFile, FileHeldOpenRaisesTheFileCreationErrorWithPathAndSystemText) {
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_EQ(ErrorOf([&] { SaveToFile(PayloadStream::Open(L"FILE3"), path); }),
             L"ファイル \"" + path + L"\" を作成できません。" +
-                toolkit::SystemErrorText(ERROR_SHARING_VIOLATION));
+                win32::SystemErrorText(ERROR_SHARING_VIOLATION));
   CloseHandle(held);
   EXPECT_EQ(ReadFileBytes(path), "keep");
 }
@@ -71,14 +71,14 @@ TEST(SaveToFile, MissingFolderRaisesTheFileCreationError) {
   const std::wstring path = folder / L"missing\\file.txt";
   EXPECT_EQ(ErrorOf([&] { SaveToFile(PayloadStream::Open(L"FILE3"), path); }),
             L"ファイル \"" + path + L"\" を作成できません。" +
-                toolkit::SystemErrorText(ERROR_PATH_NOT_FOUND));
+                win32::SystemErrorText(ERROR_PATH_NOT_FOUND));
 }
 
 // The payload's section is not writable, so Windows maps it as it is and
 // charges no commit for it: a large package must start on a machine without
 // a page file.
 TEST(PayloadItem, IsMappedReadOnly) {
-  const auto bytes = RawResource(L"FILE1");
+  const auto bytes = PackageResource(L"FILE1");
   ASSERT_TRUE(bytes);
   MEMORY_BASIC_INFORMATION region{};
   ASSERT_NE(VirtualQuery(bytes->data(), &region, sizeof region), 0u);

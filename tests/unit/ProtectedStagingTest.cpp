@@ -1,26 +1,28 @@
 // The staging folder's defences against the user's unelevated programs and
 // against what lies in the temporary folder before the run.
-#include "TestFiles.h"
+#include "driver/Files.h"
 #include "package/ExtractionRun.h"
 #include "package/ProtectedFolder.h"
 #include "package/StagingFolder.h"
-#include "toolkit/Error.h"
+#include "win32/Error.h"
 
 #include <aclapi.h>
 #include <sddl.h>
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace {
 
 // The folder's access control list as SDDL ("D:P(...)...").
 std::wstring DaclOf(const std::wstring &path) {
-  toolkit::LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+  win32::LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   PACL dacl = nullptr;
   if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
                             nullptr, &dacl, nullptr, descriptor.Receive()) != ERROR_SUCCESS)
     return L"(unreadable)";
-  toolkit::LocalMemory<LPWSTR> text;
+  win32::LocalMemory<LPWSTR> text;
   if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
           descriptor.Get(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, text.Receive(), nullptr))
     return L"(unconvertible)";
@@ -31,7 +33,7 @@ std::wstring DaclOf(const std::wstring &path) {
 // (Wine 8 ignores it), tried with a fixed one of our own.
 bool KeepsDescriptorsGivenAtCreation() {
   ScratchFolder scratch;
-  toolkit::LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+  win32::LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;SY)", SDDL_REVISION_1,
                                                        descriptor.Receive(), nullptr);
   SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
@@ -48,10 +50,41 @@ NameSuffixSource Suffixes(std::vector<std::wstring> first) {
   };
 }
 
-TEST(ProtectedFolder, GrantsAdministratorsAndSystemFullControlAndTheUserReadOnly) {
-  const std::wstring sddl = ProtectedFolderSddl();
-  EXPECT_EQ(sddl.rfind(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;S-1-", 0), 0u)
-      << testing::PrintToString(sddl);
+// Read back as the system reads the descriptor, not as the text it is made
+// of: what each account may do, and that everything inside inherits it.
+TEST(ProtectedFolder, LetsOnlyAdministratorsAndSystemChangeItAndTheUserRead) {
+  win32::LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      ProtectedFolderSddl().c_str(), SDDL_REVISION_1, descriptor.Receive(), nullptr));
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.Get(), &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from the temporary folder";
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.Get(), &present, &dacl, &defaulted));
+  ASSERT_TRUE(present && dacl);
+  std::map<std::wstring, ACCESS_MASK> granted; // by SID
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE *ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void **>(&ace)));
+    ASSERT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_EQ(ace->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+    win32::LocalMemory<LPWSTR> sid;
+    ASSERT_TRUE(ConvertSidToStringSidW(&ace->SidStart, sid.Receive()));
+    granted[sid.Get()] = ace->Mask;
+  }
+  for (const wchar_t *administrators : {L"S-1-5-32-544", L"S-1-5-18"}) {
+    EXPECT_EQ(granted[administrators] & FILE_ALL_ACCESS, FILE_ALL_ACCESS);
+    granted.erase(administrators);
+  }
+  ASSERT_EQ(granted.size(), 1u) << "and one more: the user";
+  const ACCESS_MASK user = granted.begin()->second;
+  EXPECT_EQ(user & FILE_GENERIC_READ, FILE_GENERIC_READ);
+  EXPECT_EQ(user & (FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
+                    FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
+                    GENERIC_ALL),
+            0u);
 }
 
 TEST(StagingFolder, IsCreatedWithTheProtectedDescriptor) {
@@ -121,7 +154,7 @@ TEST_P(ProtectedFolderCreation, MakesOnlyANewFolderAndTakesNothingOver) {
   ScratchFolder scratch;
   const std::wstring path = GetParam().plant(scratch);
   const auto before = Exists(path) ? ListFolder(path) : std::vector<std::wstring>{};
-  const toolkit::FileHandle folder = CreateProtectedFolder(path);
+  const win32::FileHandle folder = CreateProtectedFolder(path);
   const DWORD error = GetLastError();
   EXPECT_EQ(static_cast<bool>(folder), GetParam().error == 0);
   if (GetParam().error != 0) {

@@ -1,4 +1,5 @@
 // The unit tests share one application object, as the program does.
+#include "resources/PackageFormat.h"
 #include "toolkit/Application.h"
 
 #include <gtest/gtest.h>
@@ -7,5 +8,6 @@ int main(int argc, char **argv) {
   testing::InitGoogleTest(&argc, argv);
   toolkit::Application application;
   application.SetTitle(L"VELNORIX410aPackageE");
+  application.Initialize(MAKEINTRESOURCEW(PACKAGE_ICON_GROUP_ID));
   return RUN_ALL_TESTS();
 }

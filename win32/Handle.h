@@ -1,4 +1,5 @@
 // Owners for Windows handles: each closes or frees its handle exactly once.
+// The base every other layer builds on: toolkit/, package/ and app/.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +10,7 @@
 
 #include <utility>
 
-namespace toolkit {
+namespace win32 {
 
 // Traits give the handle type, its "no handle" value and how to close it.
 template <typename Traits> class UniqueHandle {
@@ -51,6 +52,12 @@ private:
 struct FileTraits {
   using Type = HANDLE;
   static Type Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Type h) { CloseHandle(h); }
+};
+// Other kernel objects (tokens, processes) are null when there is none.
+struct KernelObjectTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return nullptr; }
   static void Close(Type h) { CloseHandle(h); }
 };
 template <typename T> struct GdiTraits {
@@ -97,6 +104,7 @@ struct HashTraits {
 };
 
 using FileHandle = UniqueHandle<FileTraits>;
+using KernelObject = UniqueHandle<KernelObjectTraits>;
 using FontHandle = UniqueHandle<GdiTraits<HFONT>>;
 using BrushHandle = UniqueHandle<GdiTraits<HBRUSH>>;
 using BitmapHandle = UniqueHandle<GdiTraits<HBITMAP>>;
@@ -114,4 +122,4 @@ public:
       : UniqueHandle(CreateCompatibleDC(compatibleWith)) {}
 };
 
-} // namespace toolkit
+} // namespace win32

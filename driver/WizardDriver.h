@@ -1,9 +1,10 @@
 // Drives the real wizard from outside, as a person would: finds its windows
 // by caption, clicks, types, reads texts and states, answers the shell's
-// questions, and takes screenshots.
+// questions, and takes screenshots. The end-to-end tests and the benchmark
+// both drive it so.
 #pragma once
 
-#include "TestFiles.h"
+#include "driver/Files.h"
 
 #include <windows.h>
 
@@ -12,15 +13,9 @@
 #include <string>
 #include <vector>
 
-struct E2eOptions {
-  std::wstring wizard;      // the built program
-  std::wstring undefended;  // the same without its DLL defence
-  std::wstring preloading;  // the same as on a Windows 7 without SetDefaultDllDirectories
-  std::wstring plantedDll;  // a DLL that marks where it was loaded
-  std::wstring payload;     // the package's files it carries
-  std::wstring screenshots; // where screenshots go
-};
-extern E2eOptions options;
+// The shell's answer for "Yes to All" in its replace question (beside
+// IDYES, IDNO and IDCANCEL).
+inline constexpr int kShellYesToAll = 12807;
 
 bool WaitUntil(const std::function<bool()> &condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(20));
@@ -29,8 +24,7 @@ class Wizard {
 public:
   // Copies the program into `folder` (as a download would lie), starts it
   // and, unless told not to, waits for its window.
-  explicit Wizard(const std::wstring &folder, const std::wstring &program = options.wizard,
-                  bool waitForWindow = true);
+  Wizard(const std::wstring &folder, const std::wstring &program, bool waitForWindow = true);
   ~Wizard();
 
   HWND Window() const { return window_; }
@@ -77,8 +71,9 @@ public:
   int WaitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(30));
   bool Running() const;
 
-  // Saves the wizard window and what lies on it as a picture.
-  void Screenshot(const std::wstring &name) const;
+  // Saves the screen (the wizard window and what lies on it) as the bitmap
+  // `name`.bmp in `folder`.
+  void Screenshot(const std::wstring &folder, const std::wstring &name) const;
 
   std::wstring ProgramFolder() const { return folder_ + L"\\"; }
 

@@ -1,4 +1,4 @@
-#include "WizardDriver.h"
+#include "driver/WizardDriver.h"
 
 #include <commctrl.h>
 
@@ -7,8 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
-
-E2eOptions options;
 
 namespace {
 
@@ -268,7 +266,7 @@ int Wizard::WaitForExit(std::chrono::milliseconds timeout) {
   return static_cast<int>(code);
 }
 
-void Wizard::Screenshot(const std::wstring &name) const {
+void Wizard::Screenshot(const std::wstring &folder, const std::wstring &name) const {
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   // The whole screen: the wizard and any dialog of the shell in front of it.
@@ -297,9 +295,8 @@ void Wizard::Screenshot(const std::wstring &name) const {
   BITMAPFILEHEADER file{
       0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof header + pixels.size()), 0, 0,
       sizeof(BITMAPFILEHEADER) + sizeof header};
-  CreateDirectoryW(options.screenshots.c_str(), nullptr);
-  std::ofstream out(std::filesystem::path(options.screenshots + L"\\" + name + L".bmp"),
-                    std::ios::binary);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::ofstream out(std::filesystem::path(folder + L"\\" + name + L".bmp"), std::ios::binary);
   out.write(reinterpret_cast<const char *>(&file), sizeof file);
   out.write(reinterpret_cast<const char *>(&header), sizeof header);
   out << pixels;

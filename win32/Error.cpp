@@ -1,20 +1,8 @@
-#include "toolkit/Error.h"
+#include "win32/Error.h"
 
-#include "resources/Texts.h"
+#include "win32/Messages.h"
 
-namespace toolkit {
-
-namespace {
-
-std::wstring Format(const wchar_t *pattern, const std::wstring &argument) {
-  std::wstring text = pattern;
-  const auto at = text.find(L"%s");
-  if (at != std::wstring::npos)
-    text.replace(at, 2, argument);
-  return text;
-}
-
-} // namespace
+namespace win32 {
 
 std::wstring Widen(const char *text) {
   std::wstring wide;
@@ -33,15 +21,22 @@ std::wstring SystemErrorText(DWORD code) {
   return text;
 }
 
-void RaiseFileCreateError(const std::wstring &path) {
+void RaiseLastError(const std::wstring &what) {
+  // Read before anything else can change it.
   const DWORD code = GetLastError();
-  throw Error(texts::kFileCreatePrefix + path + texts::kFileCreateSuffix + SystemErrorText(code));
+  throw Error(what + SystemErrorText(code));
+}
+
+void RaiseFileCreateError(const std::wstring &path) {
+  RaiseLastError(messages::kFileCreatePrefix + path + messages::kFileCreateSuffix);
 }
 
 void RaiseResourceNotFound(const std::wstring &name) {
-  throw Error(Format(texts::kResourceNotFound, name));
+  std::wstring text = messages::kResourceNotFound;
+  text.replace(text.find(L"%s"), 2, name);
+  throw Error(text);
 }
 
-void RaiseStreamWriteError() { throw Error(texts::kStreamWriteError); }
+void RaiseStreamWriteError() { throw Error(messages::kStreamWriteError); }
 
-} // namespace toolkit
+} // namespace win32

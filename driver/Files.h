@@ -1,5 +1,5 @@
-// Helpers for tests that touch files and the environment, shared by the
-// unit and the end-to-end tests.
+// Files and the environment, for the tests and the benchmark: scratch
+// folders, whole-file reads and writes, and paths given the Unix way.
 #pragma once
 
 #include <windows.h>
@@ -30,6 +30,8 @@ std::vector<std::wstring> ListFolder(const std::wstring &folder);
 // Staging folders ("VELNORIX*") under the temporary path.
 std::vector<std::wstring> StagingFoldersInTemp();
 std::wstring TempPath();
+// A path as Wine's programs see it: a Unix path's root is drive Z:.
+std::wstring WindowsPath(const std::string &path);
 
 // Sets an environment variable for the life of the object.
 class ScopedEnvironment {

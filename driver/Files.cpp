@@ -1,4 +1,4 @@
-#include "TestFiles.h"
+#include "driver/Files.h"
 
 #include <filesystem>
 #include <fstream>
@@ -8,6 +8,14 @@ std::wstring TempPath() {
   wchar_t buffer[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, buffer);
   return buffer;
+}
+
+std::wstring WindowsPath(const std::string &path) {
+  std::wstring wide(path.begin(), path.end());
+  for (wchar_t &c : wide)
+    if (c == L'/')
+      c = L'\\';
+  return wide.starts_with(L"\\") ? L"Z:" + wide : wide;
 }
 
 ScratchFolder::ScratchFolder() {

@@ -1,0 +1,65 @@
+// The package as a wizard carries it: what makewizard adds to a stub and
+// what the stub expects to find. The one home of these facts for the wizard,
+// makewizard, the benchmarks, the tests, CMake and the scripts (which read
+// the payload list below by its layout: one PACKAGE_ITEM line per file).
+// Plain macros first, so that the resource compiler, narrow and wide
+// strings can be made of them; C++ tables after.
+#pragma once
+
+// The stub's marker: a package resource of this name holding one ASCII line
+// that names the stub's format. makewizard builds only from the format it
+// was made with; raise the number whenever what the stub expects of the
+// builder changes (anything in this file, the section layout).
+#define WIZARD_STUB_MARKER_NAME "WIZARD_STUB"
+#define WIZARD_STUB_FORMAT 1
+#define WIZARD_STUB_MARKER "wizard stub format 1\n"
+
+// Every package resource is of this type: RT_RCDATA.
+#define PACKAGE_RESOURCE_TYPE 10
+
+// The payload, in the order it is always handled: each file stored whole,
+// with no header, as a resource of that name, and delivered under that name.
+#define PACKAGE_PAYLOAD(PACKAGE_ITEM)                                                              \
+  PACKAGE_ITEM("FILE1", "VELNORIX410aE.exe")                                                       \
+  PACKAGE_ITEM("FILE2", "VELNORIX_User'sManual.pdf")                                               \
+  PACKAGE_ITEM("FILE3", "ReadMe_E.txt")
+
+// The payload's SHA-256 digests: 32 bytes per file, in payload order, and
+// nothing else.
+#define PACKAGE_SHA256_RESOURCE "DIGESTS"
+
+// The licence agreement, by number: UTF-8 without a byte-order mark, every
+// line ending in CR LF, not empty. makewizard makes it so from whatever
+// encoding and line ends the owner saved; the wizard shows it as it is.
+#define PACKAGE_AGREEMENT_ID 201
+// The program's icon group (its images are icons 1, 2, ...); the version
+// record and the manifest are number 1 of their standard types.
+#define PACKAGE_ICON_GROUP_ID 1
+
+#ifdef __cplusplus
+#include <cstddef>
+#include <iterator>
+
+namespace package_format {
+
+struct Item {
+  const char *resourceName;
+  const char *fileName; // a bare name, without a folder
+};
+
+#define PACKAGE_FORMAT_ITEM(resource, file) Item{resource, file},
+inline constexpr Item kItems[] = {PACKAGE_PAYLOAD(PACKAGE_FORMAT_ITEM)};
+#undef PACKAGE_FORMAT_ITEM
+
+inline constexpr std::size_t kItemCount = std::size(kItems);
+inline constexpr std::size_t kDigestBytes = 32;
+inline constexpr std::size_t kDigestsBytes = kItemCount * kDigestBytes;
+
+// The piece in which both makewizard and the wizard stream a payload file:
+// large enough to cost nothing per call, small enough that memory does not
+// grow with the file and the wizard's window keeps answering in between
+// (one piece read from a USB stick at 5 MB/s takes about 200 ms).
+inline constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+
+} // namespace package_format
+#endif
