@@ -70,8 +70,7 @@ public:
     try {
       file.emplace(platform::File::OpenRead(file_.path));
     } catch (const platform::SystemError &error) {
-      throw Refusal(file_.path + " cannot be read (" + error.what() +
-                    "): check that it is a file you may read.");
+      throw Refusal(CannotRead(file_.path, error.what()));
     }
     Bytes chunk(kChunkBytes);
     Sha256 sha256;
@@ -81,8 +80,7 @@ public:
       try {
         got = file->Read(chunk.data(), chunk.size());
       } catch (const platform::SystemError &error) {
-        throw Refusal(file_.path + " cannot be read (" + error.what() +
-                      "): check that it is a file you may read.");
+        throw Refusal(CannotRead(file_.path, error.what()));
       }
       if (!got)
         break;
@@ -155,6 +153,10 @@ StubLayout CheckStub(const PeImage &image, const std::string &path) {
       (*rsrc + 2 == sections.size() && sections.back().name != ".reloc"))
     throw notAStub("its resource section is followed by more than .reloc");
   const Section &resourceSection = sections[*rsrc];
+  // Where the new section starts, page-aligned from there; an offset beyond
+  // the file would wrap as it is aligned.
+  if (resourceSection.pointerToRawData > image.FileSize())
+    throw notAStub("its resource section lies outside the file");
   if (*rsrc + 1 < sections.size()) {
     layout.relocations = *rsrc + 1;
     const Section &reloc = sections.back();
@@ -311,14 +313,14 @@ void BuildWizard(const BuildRequest &request) {
   const std::string folder = platform::AbsolutePath(request.packageDir);
   const std::string outputPath = platform::AbsolutePath(request.output);
 
-  if (platform::KindOf(stubPath) != platform::Kind::File)
+  // Anything else that is there (a folder, a pipe) the opening refuses by name.
+  if (platform::KindOf(stubPath) == platform::Kind::Missing)
     throw Refusal("The stub " + stubPath + " does not exist: " + kGetStub);
   std::optional<platform::File> stub;
   try {
     stub.emplace(platform::File::OpenRead(stubPath));
   } catch (const platform::SystemError &error) {
-    throw Refusal(stubPath + " cannot be read (" + error.what() +
-                  "): check that it is a file you may read.");
+    throw Refusal(CannotRead(stubPath, error.what()));
   }
   try {
     std::optional<PeImage> read;
@@ -358,32 +360,48 @@ void BuildWizard(const BuildRequest &request) {
     // .reloc follows it.
     std::vector<Section> sections = image.Sections();
     Section &resources = sections[stubLayout.resources];
-    const ResourceTree::Layout layout = tree.Lay(resources.virtualAddress);
-    resources.pointerToRawData = AlignUp(oldResources.pointerToRawData, kPage);
+    const std::string tooLarge =
+        "The files of the package in " + folder +
+        " make a wizard of 2 GiB or more, which Windows cannot load: make its files smaller.";
+    std::optional<ResourceTree::Layout> laid;
+    try {
+      laid.emplace(tree.Lay(resources.virtualAddress));
+    } catch (const std::length_error &) {
+      // The stub's own resources may come to much, too.
+      throw Refusal(tooLarge);
+    }
+    const ResourceTree::Layout &layout = *laid;
+    resources.pointerToRawData =
+        static_cast<std::uint32_t>(AlignUp<std::uint64_t>(oldResources.pointerToRawData, kPage));
     resources.virtualSize = layout.size;
     resources.sizeOfRawData = AlignUp(layout.size, image.FileAlignment());
     resources.characteristics = kReadOnlyData;
     std::vector<std::pair<std::uint32_t, DataDirectory>> directories = {
         {kResourceDirectory, {resources.virtualAddress, layout.size}}};
+    // Addresses and offsets summed in 64 bits and checked before they are
+    // stored in the headers' 32-bit fields.
     std::uint64_t imageEnd = std::uint64_t(resources.virtualAddress) + layout.size;
+    std::uint64_t fileEnd = std::uint64_t(resources.pointerToRawData) + resources.sizeOfRawData;
+    std::uint64_t relocationsAt = 0;
+    if (stubLayout.relocations) {
+      relocationsAt = AlignUp<std::uint64_t>(imageEnd, image.SectionAlignment());
+      imageEnd = relocationsAt + image.Sections()[*stubLayout.relocations].virtualSize;
+      fileEnd += image.Sections()[*stubLayout.relocations].sizeOfRawData;
+    }
+    // PE32+ images too are limited to 2 GiB.
+    if (imageEnd >= 0x80000000u || fileEnd >= 0x80000000u)
+      throw Refusal(tooLarge);
     if (stubLayout.relocations) {
       Section &relocations = sections[*stubLayout.relocations];
       const Section &old = image.Sections()[*stubLayout.relocations];
-      relocations.virtualAddress =
-          AlignUp(resources.virtualAddress + layout.size, image.SectionAlignment());
+      relocations.virtualAddress = static_cast<std::uint32_t>(relocationsAt);
       relocations.pointerToRawData = resources.pointerToRawData + resources.sizeOfRawData;
       const DataDirectory oldDirectory = image.Directory(kBaseRelocationDirectory);
       directories.push_back(
           {kBaseRelocationDirectory,
            {relocations.virtualAddress + (oldDirectory.virtualAddress - old.virtualAddress),
             oldDirectory.size}});
-      imageEnd = std::uint64_t(relocations.virtualAddress) + relocations.virtualSize;
     }
-    // PE32+ images too are limited to 2 GiB.
-    if (imageEnd >= 0x80000000u)
-      throw Refusal(
-          "The files of the package in " + folder +
-          " make a wizard of 2 GiB or more, which Windows cannot load: make its files smaller.");
     const Bytes headers = image.RewrittenHeaders(sections, directories);
 
     Output output(outputPath, [&](const platform::SystemError &error) {
@@ -417,7 +435,6 @@ void BuildWizard(const BuildRequest &request) {
     output.WriteAt(image.CheckSumOffset(), checksum, sizeof checksum);
     output.Commit();
   } catch (const platform::SystemError &error) {
-    throw Refusal(stubPath + " cannot be read (" + error.what() +
-                  "): check that it is a file you may read.");
+    throw Refusal(CannotRead(stubPath, error.what()));
   }
 }

@@ -2,6 +2,7 @@
 
 #include "builder/Output.h"
 #include "builder/Platform.h"
+#include "builder/Refusal.h"
 #include "builder/TextRules.h"
 #include "builder/WizardReader.h"
 
@@ -65,8 +66,7 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
     platform::PrintError(error.what());
     return kNotAWizard;
   } catch (const platform::SystemError &error) {
-    platform::PrintError(wizardPath + " cannot be read (" + error.what() +
-                         "): check that it is a file you may read.");
+    platform::PrintError(CannotRead(wizardPath, error.what()));
     return kNotAWizard;
   }
   const Wizard &wizard = *opened;

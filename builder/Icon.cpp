@@ -1,9 +1,12 @@
 #include "builder/Icon.h"
 
 #include "builder/Refusal.h"
+#include "builder/TextRules.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
+#include <string_view>
 #include <tuple>
 
 const char kIconNeeds[] = "48, 32 and 16 pixel images at 32 bits per pixel";
@@ -14,14 +17,25 @@ const std::string kPngSignature("\x89PNG\r\n\x1A\n", 8);
 constexpr int kSizes[] = {48, 32, 16};
 constexpr int kBits = 32;
 
-std::uint32_t Be32(const std::string &s, std::size_t at) {
+// An icon holds one image for each size and depth it offers: a dozen or
+// two. More is not an icon an editor wrote.
+constexpr std::size_t kMostImages = 256;
+// A refusal lists this many images, then how many more.
+constexpr std::size_t kListed = 8;
+
+std::uint32_t Be32(std::string_view s, std::size_t at) {
   return std::uint32_t(static_cast<unsigned char>(s[at])) << 24 |
          std::uint32_t(static_cast<unsigned char>(s[at + 1])) << 16 |
          std::uint32_t(static_cast<unsigned char>(s[at + 2])) << 8 |
          static_cast<unsigned char>(s[at + 3]);
 }
-const std::uint8_t *At(const std::string &s, std::size_t at) {
-  return reinterpret_cast<const std::uint8_t *>(s.data()) + at;
+// Callers check that the bytes are there.
+std::uint16_t Le16At(std::string_view s, std::size_t at) {
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(s[at]) |
+                                    static_cast<unsigned char>(s[at + 1]) << 8);
+}
+std::uint32_t Le32At(std::string_view s, std::size_t at) {
+  return Le16At(s, at) | std::uint32_t(Le16At(s, at + 2)) << 16;
 }
 
 // Bits per pixel of a PNG image from its header's depth and colour type.
@@ -56,43 +70,56 @@ std::vector<IconImage> ReadIcon(const std::string &path, const std::string &data
       throw Refusal(path + " is " + what + ", not an icon file: " + saveAs);
   if (data.size() < 6 || data.compare(0, 4, std::string("\0\0\1\0", 4)) != 0)
     throw Refusal(path + " is not an icon file: " + saveAs);
-  const std::size_t count = Le16(At(data, 4));
+  const std::string saveAgain = " Save the icon again from an icon editor.";
+  if (data.size() > kMostIconBytes)
+    throw Refusal(path + " is larger than the " + WithThousands(kMostIconBytes) +
+                  " bytes makewizard reads of an icon: " + saveAs);
+  const std::size_t count = Le16At(data, 4);
+  if (count > kMostImages)
+    throw Refusal(path + " lists " + WithThousands(count) + " images, more than the " +
+                  std::to_string(kMostImages) + " makewizard reads of an icon: " + saveAs);
   if (data.size() < 6 + 16 * count)
     throw Refusal(path + " is damaged: its directory lists " + std::to_string(count) +
-                  " images but the file ends first. Save the icon again from an icon editor.");
+                  " images but the file ends first." + saveAgain);
   std::vector<IconImage> images;
   std::vector<std::tuple<long long, long long, int>> found;
+  std::uint64_t total = 0;
   for (std::size_t index = 0; index < count; ++index) {
-    const std::uint8_t *entry = At(data, 6 + 16 * index);
-    const std::uint32_t size = Le32(entry + 8), offset = Le32(entry + 12);
+    const std::string_view entry = std::string_view(data).substr(6 + 16 * index, 16);
+    const std::uint32_t size = Le32At(entry, 8), offset = Le32At(entry, 12);
     if (std::uint64_t(offset) + size > data.size())
       throw Refusal(path + " is damaged: image " + std::to_string(index + 1) +
-                    " lies outside the file. Save the icon again from an icon editor.");
-    const std::string image = data.substr(offset, size);
-    const std::uint32_t header = image.size() >= 4 ? Le32(At(image, 0)) : 0;
+                    " lies outside the file." + saveAgain);
+    // Each image is copied: images that share bytes would cost the file's
+    // size many times over.
+    total += size;
+    if (total > data.size())
+      throw Refusal(path + " is damaged: its images overlap." + saveAgain);
+    const std::string_view image = std::string_view(data).substr(offset, size);
+    const std::uint32_t header = image.size() >= 4 ? Le32At(image, 0) : 0;
     long long width, height;
     int bits;
-    if (image.compare(0, 8, kPngSignature) == 0 && image.size() >= 26) {
+    if (image.substr(0, 8) == kPngSignature && image.size() >= 26) {
       width = Be32(image, 16);
       height = Be32(image, 20);
       bits = PngBits(static_cast<unsigned char>(image[24]), static_cast<unsigned char>(image[25]));
     } else if (header == 12 && image.size() >= 12) {
-      width = Le16(At(image, 4));
-      height = Le16(At(image, 6)) / 2;
-      bits = Le16(At(image, 10));
+      width = Le16At(image, 4);
+      height = Le16At(image, 6) / 2;
+      bits = Le16At(image, 10);
     } else if (header >= 40 && image.size() >= 40) {
-      width = static_cast<std::int32_t>(Le32(At(image, 4)));
+      width = static_cast<std::int32_t>(Le32At(image, 4));
       // The height counts the colour and the transparency mask.
-      const long long both = static_cast<std::int32_t>(Le32(At(image, 8)));
+      const long long both = static_cast<std::int32_t>(Le32At(image, 8));
       height = (both < 0 ? -both : both) / 2;
-      bits = Le16(At(image, 14));
+      bits = Le16At(image, 14);
     } else {
-      throw Refusal(
-          path + " is damaged: image " + std::to_string(index + 1) +
-          " is neither a bitmap nor a PNG image. Save the icon again from an icon editor.");
+      throw Refusal(path + " is damaged: image " + std::to_string(index + 1) +
+                    " is neither a bitmap nor a PNG image." + saveAgain);
     }
     found.emplace_back(width, height, bits);
-    images.push_back({entry[0], entry[1], entry[2], Le16(entry + 4), Le16(entry + 6),
+    images.push_back({static_cast<std::uint8_t>(entry[0]), static_cast<std::uint8_t>(entry[1]),
+                      static_cast<std::uint8_t>(entry[2]), Le16At(entry, 4), Le16At(entry, 6),
                       Bytes(image.begin(), image.end())});
   }
 
@@ -107,9 +134,13 @@ std::vector<IconImage> ReadIcon(const std::string &path, const std::string &data
   if (missing.empty())
     return images;
   std::string held;
-  for (const auto &[width, height, bits] : found)
+  for (std::size_t i = 0; i < std::min(found.size(), kListed); ++i) {
+    const auto &[width, height, bits] = found[i];
     held += (held.empty() ? "" : ", ") + std::to_string(width) + "x" + std::to_string(height) +
             " at " + std::to_string(bits) + " bpp";
+  }
+  if (found.size() > kListed)
+    held += " and " + std::to_string(found.size() - kListed) + " more";
   std::string what = "the " + std::to_string(missing[0]) + "-pixel image", it = "it";
   if (missing.size() > 1) {
     what = "the ";

@@ -5,6 +5,7 @@
 
 #include "builder/Bytes.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@ struct IconImage {
   std::uint16_t planes, bitCount;
   Bytes data;
 };
+
+// The largest icon file read: several times the largest real icons (every
+// size up to 256 pixels at every depth, uncompressed, comes to about 1 MB).
+inline constexpr std::size_t kMostIconBytes = 4u << 20;
 
 // The file's images; refuses, naming `path`, a file that is not an icon or
 // lacks the 48, 32 and 16 pixel images at 32 bits per pixel.

@@ -8,6 +8,7 @@
 #include "builder/Utf.h"
 #include "resources/PackageFormat.h"
 
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -15,6 +16,7 @@ namespace {
 const char *const kTextSettings[] = {"PACKAGE_COMPANY_NAME", "PACKAGE_LEGAL_COPYRIGHT"};
 const char kIdentitySetting[] = "PACKAGE_IDENTITY_NAME";
 constexpr std::uint64_t kMiB = 1024 * 1024;
+constexpr std::size_t kMostTextCharacters = 1024;
 
 std::string Listing(const std::vector<std::string> &items) {
   std::string text;
@@ -23,16 +25,31 @@ std::string Listing(const std::vector<std::string> &items) {
   return text + " and " + items.back();
 }
 
-std::string ReadWhole(const std::string &path) {
+// Budgets for the files read whole, far above what owners write: a
+// package.cmake of three settings is some 200 bytes, the longest licence
+// agreements some 100 KB (program.ico's is kMostIconBytes).
+constexpr std::size_t kMostPackageCmakeBytes = 64 * 1024;
+constexpr std::size_t kMostAgreementBytes = 1u << 20;
+
+// At most `most` bytes and one more: what is larger is refused by the
+// reader that knows what the file is for.
+std::string ReadWhole(const std::string &path, std::size_t most) {
   try {
     platform::File file = platform::File::OpenRead(path);
-    std::string data(static_cast<std::size_t>(file.Size()), '\0');
+    std::string data(static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), most + 1)),
+                     '\0');
     data.resize(file.Read(reinterpret_cast<std::uint8_t *>(data.data()), data.size()));
     return data;
   } catch (const platform::SystemError &error) {
-    throw Refusal(path + " cannot be read (" + error.what() +
-                  "): check that it is a file you may read.");
+    throw Refusal(CannotRead(path, error.what()));
   }
+}
+
+void CheckSize(const std::string &path, const std::string &data, std::size_t most,
+               const std::string &advice) {
+  if (data.size() > most)
+    throw Refusal(path + " is larger than the " + WithThousands(most) +
+                  " bytes makewizard reads of it: " + advice);
 }
 
 // The settings as text, checked as the version record and manifest need.
@@ -55,12 +72,20 @@ std::map<std::string, std::u32string> CheckSettings(const std::string &path,
                     name + " \"...\").");
     settings[name] = value;
   }
-  for (const char *name : kTextSettings)
+  for (const char *name : kTextSettings) {
+    // A version record's lengths are 16-bit: its texts must leave it under
+    // 64 KiB. Company names and copyright lines are a line long.
+    if (settings[name].size() > kMostTextCharacters)
+      throw Refusal(path + " sets " + name + " to a text of " +
+                    WithThousands(settings[name].size()) + " characters, more than the " +
+                    WithThousands(kMostTextCharacters) +
+                    " a version record holds: write it shorter.");
     for (const char32_t code : settings[name])
       if (IsControl(code))
         throw Refusal(path + " sets " + name + " to a text holding " + Describe(code) +
                       ", which a version record cannot show: write it on one line without control "
                       "characters.");
+  }
   const std::u32string &identity = settings[kIdentitySetting];
   for (const char32_t code : identity) {
     const bool allowed = (code >= U'a' && code <= U'z') || (code >= U'A' && code <= U'Z') ||
@@ -90,8 +115,7 @@ std::vector<PayloadFile> CheckPayload(const std::string &folder, const PayloadCe
     try {
       files.push_back({path, platform::File::OpenRead(path).Size()});
     } catch (const platform::SystemError &error) {
-      throw Refusal(path + " cannot be read (" + error.what() +
-                    "): check that it is a file you may read.");
+      throw Refusal(CannotRead(path, error.what()));
     }
     total += files.back().size;
   }
@@ -131,8 +155,10 @@ Package ReadPackageFolder(const std::string &folder, const PayloadCeiling &ceili
                   " has no package.cmake: add one that sets "
                   "PACKAGE_COMPANY_NAME, PACKAGE_LEGAL_COPYRIGHT and PACKAGE_IDENTITY_NAME, as "
                   "resources/sample-package/package.cmake does.");
-  auto settings =
-      CheckSettings(packageCmake, ReadPackageCmake(packageCmake, ReadWhole(packageCmake)));
+  const std::string cmake = ReadWhole(packageCmake, kMostPackageCmakeBytes);
+  CheckSize(packageCmake, cmake, kMostPackageCmakeBytes,
+            "it holds three settings, set(NAME \"value\") lines, and comments.");
+  auto settings = CheckSettings(packageCmake, ReadPackageCmake(packageCmake, cmake));
   package.companyName = EncodeUtf8(settings[kTextSettings[0]]);
   package.legalCopyright = EncodeUtf8(settings[kTextSettings[1]]);
   package.identityName = EncodeUtf8(settings[kIdentitySetting]);
@@ -147,8 +173,12 @@ Package ReadPackageFolder(const std::string &folder, const PayloadCeiling &ceili
     throw Refusal("The package folder " + folder +
                   " lacks program.ico: add the program icon, an .ico file with " + kIconNeeds +
                   ".");
-  package.agreement = AgreementText(agreement, ReadWhole(agreement));
-  package.icon = ReadIcon(icon, ReadWhole(icon));
+  const std::string agreementData = ReadWhole(agreement, kMostAgreementBytes);
+  CheckSize(agreement, agreementData, kMostAgreementBytes,
+            "the wizard shows it in one text box, which is no place for a longer text.");
+  package.agreement = AgreementText(agreement, agreementData);
+  // ReadIcon refuses a larger icon itself.
+  package.icon = ReadIcon(icon, ReadWhole(icon, kMostIconBytes));
   package.payload = CheckPayload(folder, ceiling);
   package.inputs = {packageCmake, agreement, icon};
   for (const PayloadFile &file : package.payload)

@@ -32,18 +32,21 @@ PeImage PeImage::Read(platform::File &file) {
     throw notAProgram("it does not start as one");
   if (start.size() < 0x40)
     throw beyond(0x40, "it has no PE header");
-  const std::size_t pe = Le32(&start[0x3C]);
+  // Offsets from the file are summed in 64 bits, which no sum of 32-bit
+  // fields can wrap, and checked against the bytes read before they index
+  // them.
+  const std::uint64_t pe = Le32(&start[0x3C]);
   if (pe + 24 > start.size())
-    throw beyond(std::uint64_t(pe) + 24, "it has no PE header");
-  if (Le32(&start[pe]) != 0x00004550)
+    throw beyond(pe + 24, "it has no PE header");
+  const auto at = [&](std::uint64_t offset) { return &start[static_cast<std::size_t>(offset)]; };
+  if (Le32(at(pe)) != 0x00004550)
     throw notAProgram("it has no PE header");
-  const std::uint16_t machine = Le16(&start[pe + 4]);
-  const std::uint16_t sectionCount = Le16(&start[pe + 6]);
-  const std::size_t optionalSize = Le16(&start[pe + 20]);
-  image.optional_ = pe + 24;
-  if (image.optional_ + 2 > start.size())
-    throw beyond(image.optional_ + 2, "its optional header is cut short");
-  const std::uint16_t magic = Le16(&start[image.optional_]);
+  const std::uint16_t machine = Le16(at(pe + 4));
+  const std::uint16_t sectionCount = Le16(at(pe + 6));
+  const std::uint64_t optional = pe + 24;
+  if (optional + 2 > start.size())
+    throw beyond(optional + 2, "its optional header is cut short");
+  const std::uint16_t magic = Le16(at(optional));
   if (magic == kMagicPe32 && machine == kMachineI386)
     image.is64Bit_ = false;
   else if (magic == kMagicPe32Plus && machine == kMachineAmd64)
@@ -51,17 +54,21 @@ PeImage PeImage::Read(platform::File &file) {
   else
     throw NotAProgram(NotAProgram::Kind::OtherMachine,
                       "it is neither a 32-bit x86 nor a 64-bit x64 program");
-  image.directories_ = image.optional_ + (image.is64Bit_ ? 112 : 96);
-  image.sectionTable_ = image.optional_ + optionalSize;
-  if (image.directories_ + 8 * kBaseRelocationDirectory + 8 > image.sectionTable_)
+  const std::uint64_t directories = optional + (image.is64Bit_ ? 112 : 96);
+  const std::uint64_t sectionTable = optional + Le16(at(pe + 20));
+  if (directories + 8 * kBaseRelocationDirectory + 8 > sectionTable)
     throw notAProgram("its optional header is cut short");
-  const std::size_t headersEnd = image.sectionTable_ + kSectionHeaderSize * sectionCount;
+  const std::uint64_t headersEnd = sectionTable + kSectionHeaderSize * sectionCount;
   if (headersEnd > start.size())
     throw beyond(headersEnd, "its section table is cut short");
-  image.directoryCount_ = std::min<std::uint32_t>(
-      Le32(&start[image.optional_ + (image.is64Bit_ ? 108 : 92)]),
-      static_cast<std::uint32_t>((image.sectionTable_ - image.directories_) / 8));
-  const std::uint32_t sizeOfHeaders = Le32(&start[image.optional_ + kSizeOfHeaders]);
+  // All within the 64 KiB read: they fit a size_t on any host.
+  image.optional_ = static_cast<std::size_t>(optional);
+  image.directories_ = static_cast<std::size_t>(directories);
+  image.sectionTable_ = static_cast<std::size_t>(sectionTable);
+  image.directoryCount_ =
+      std::min<std::uint32_t>(Le32(at(optional + (image.is64Bit_ ? 108 : 92))),
+                              static_cast<std::uint32_t>((sectionTable - directories) / 8));
+  const std::uint32_t sizeOfHeaders = Le32(at(optional + kSizeOfHeaders));
   if (sizeOfHeaders < headersEnd || sizeOfHeaders > start.size())
     throw beyond(sizeOfHeaders, "its SizeOfHeaders does not cover its headers");
   image.headers_.assign(start.begin(), start.begin() + sizeOfHeaders);

@@ -90,11 +90,47 @@ std::optional<FileId> IdOf(const std::string &path) {
                 static_cast<std::uint64_t>(status.st_ino)};
 }
 
+namespace {
+
+// Why a file of this mode is not read: only regular files are. A FIFO would
+// block the read until someone writes, a device may never end.
+const char *NotRegular(mode_t mode) {
+  if (S_ISREG(mode))
+    return nullptr;
+  if (S_ISDIR(mode))
+    return "it is a folder";
+  if (S_ISFIFO(mode))
+    return "it is a named pipe, not a file";
+  if (S_ISSOCK(mode))
+    return "it is a socket, not a file";
+  if (S_ISCHR(mode) || S_ISBLK(mode))
+    return "it is a device, not a file";
+  return "it is not a regular file";
+}
+
+} // namespace
+
 File File::OpenRead(const std::string &path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Looked at before it is opened, as opening a device can act on it; then
+  // opened without waiting (a FIFO swapped in meanwhile would block the
+  // open) and checked again through the descriptor itself.
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0)
+    Fail();
+  if (const char *why = NotRegular(status.st_mode))
+    throw SystemError(why, false);
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0)
     Fail();
-  return File(fd);
+  File file(fd);
+  if (fstat(fd, &status) != 0)
+    Fail();
+  if (const char *why = NotRegular(status.st_mode))
+    throw SystemError(why, false);
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    Fail();
+  return file;
 }
 
 File File::CreateNew(const std::string &path, bool executable) {
@@ -233,18 +269,17 @@ void RemoveOnInterrupt(const std::string &path) {
 
 std::uint32_t ProcessId() { return static_cast<std::uint32_t>(getpid()); }
 
+// The message and its line end written apart: no copy of a long one.
 void PrintError(const std::string &message) {
-  std::fputs((message + "\n").c_str(), stderr);
+  std::fputs(message.c_str(), stderr);
+  std::fputc('\n', stderr);
   std::fflush(stderr);
 }
 
 void PrintOut(const std::string &message) {
-  std::fputs((message + "\n").c_str(), stdout);
+  std::fputs(message.c_str(), stdout);
+  std::fputc('\n', stdout);
   std::fflush(stdout);
 }
 
 } // namespace platform
-
-int main(int argc, char **argv) {
-  return MakeWizardMain(std::vector<std::string>(argv + 1, argv + argc));
-}

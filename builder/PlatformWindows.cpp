@@ -130,11 +130,23 @@ std::optional<FileId> IdOf(const std::string &path) {
 }
 
 File File::OpenRead(const std::string &path) {
-  const HANDLE file = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
+  // CreateFileW opens no folder without FILE_FLAG_BACKUP_SEMANTICS, but says
+  // only "access is denied".
+  if (KindOf(path) == Kind::Folder)
+    throw SystemError("it is a folder", false);
+  const HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
     Fail();
-  return File(reinterpret_cast<std::intptr_t>(file));
+  File file(reinterpret_cast<std::intptr_t>(handle));
+  // Only files on a disk: a pipe would block the read, a console or a port
+  // may never end.
+  const DWORD type = GetFileType(handle);
+  if (type == FILE_TYPE_PIPE)
+    throw SystemError("it is a named pipe, not a file", false);
+  if (type != FILE_TYPE_DISK)
+    throw SystemError("it is a device, not a file", false);
+  return file;
 }
 
 File File::CreateNew(const std::string &path, bool) {

@@ -9,3 +9,9 @@ class Refusal : public std::runtime_error {
 public:
   explicit Refusal(const std::string &message) : std::runtime_error(message) {}
 };
+
+// The message for a file the system would not let makewizard read;
+// `reason` is the system's own.
+inline std::string CannotRead(const std::string &path, const std::string &reason) {
+  return path + " cannot be read (" + reason + "): check that it is a file you may read.";
+}

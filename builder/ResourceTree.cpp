@@ -12,8 +12,15 @@ namespace {
 
 constexpr std::uint32_t kHighBit = 0x80000000;
 constexpr std::uint32_t kDataAlignment = 8;
-// More entries than any stub has; a bound on a damaged directory's loops.
-constexpr std::size_t kMostEntries = 65536;
+// Budgets for a directory read from a file. A stub has some thirty
+// resources named with a dozen characters or fewer, and a wizard ten more;
+// these bounds are hundreds of times that. Every entry visited counts, as a
+// damaged directory may point many entries at one table (or one name), so
+// that memory (a few hundred bytes an entry, 4 MiB at most) and time stay
+// bounded whatever the file.
+constexpr std::size_t kMostEntries = 16384;
+// UTF-16 units of names copied, in all.
+constexpr std::size_t kMostNameUnits = 65536;
 
 char16_t Upper(char16_t unit) { return unit >= u'a' && unit <= u'z' ? unit - (u'a' - u'A') : unit; }
 
@@ -41,6 +48,9 @@ private:
 
 } // namespace
 
+// A resource's 32-bit size is a size_t on every host the builder is built for.
+static_assert(sizeof(std::size_t) >= sizeof(std::uint32_t));
+
 Bytes Contents(const ResourceData &data) {
   struct Collect : Sink {
     Bytes bytes;
@@ -60,10 +70,12 @@ ResourceId ResourceId::Named(const char *ascii) {
 std::string ResourceId::Text() const {
   if (!named)
     return std::to_string(id);
+  // For a message: short, and nothing a terminal acts on.
+  constexpr std::size_t kShown = 32;
   std::string text;
-  for (const char16_t unit : name)
-    text += unit < 0x80 ? static_cast<char>(unit) : '?';
-  return text;
+  for (std::size_t i = 0; i < std::min(name.size(), kShown); ++i)
+    text += name[i] >= 0x20 && name[i] < 0x7F ? static_cast<char>(name[i]) : '?';
+  return name.size() > kShown ? text + "…" : text;
 }
 
 bool operator<(const ResourceId &left, const ResourceId &right) {
@@ -88,11 +100,15 @@ ResourceTree ResourceTree::Read(platform::File &file, const Section &section,
     file.ReadAt(std::uint64_t(section.pointerToRawData) + base + offset, bytes.data(), size);
     return bytes;
   };
+  std::size_t nameUnits = 0;
   const auto idOf = [&](std::uint32_t field) {
     if (!(field & kHighBit))
       return ResourceId::Ordinal(field);
     const std::uint32_t at = field & ~kHighBit;
     const std::uint16_t length = Le16(read(at, 2).data());
+    nameUnits += length;
+    if (nameUnits > kMostNameUnits)
+      throw damaged("its names are too long");
     const Bytes units = read(at + 2, 2u * length);
     std::u16string name;
     for (std::size_t i = 0; i < length; ++i)
@@ -137,7 +153,11 @@ ResourceTree ResourceTree::Read(platform::File &file, const Section &section,
         data.codePage = Le32(&entry[8]);
         data.source = std::make_shared<FileRangeSource>(
             file, std::uint64_t(section.pointerToRawData) + (rva - section.virtualAddress), size);
-        tree.Add(type, name, idOf(languageField), std::move(data));
+        const ResourceId language = idOf(languageField);
+        if (tree.tree_[type][name].count(language))
+          throw damaged("it lists resource " + name.Text() + " of type " + type.Text() +
+                        " in language " + language.Text() + " twice");
+        tree.Add(type, name, language, std::move(data));
       }
     }
   }

@@ -1,6 +1,7 @@
 #include "builder/Show.h"
 
 #include "builder/Platform.h"
+#include "builder/Refusal.h"
 #include "builder/TextRules.h"
 #include "builder/Utf.h"
 #include "builder/WizardReader.h"
@@ -16,20 +17,28 @@ struct Checked {
   std::string state; // "intact", "damaged" or "missing"
 };
 
+// Invisible characters escaped too: the JSON reads the same to a program,
+// and a terminal it is printed on gets nothing to act on.
 std::string Json(const std::string &text) {
   std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
+  for (std::size_t at = 0; at < text.size();) {
+    // The wizard's texts are valid UTF-8 by now; a stray byte shows as U+FFFD.
+    const std::size_t length = std::max<std::size_t>(Utf8Length(text, at), 1);
+    const std::u32string code = DecodeUtf8(text.substr(at, length));
+    const char32_t c = code.empty() ? 0xFFFD : code[0];
+    if (c == U'"' || c == U'\\') {
       out += '\\';
-      out += c;
-    } else if (byte < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-      out += escape;
+      out += static_cast<char>(c);
+    } else if (IsInvisible(c)) {
+      for (const char16_t unit : EncodeUtf16(std::u32string(1, c))) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(unit));
+        out += escape;
+      }
     } else {
-      out += c;
+      out += code.empty() ? "\xEF\xBF\xBD" : text.substr(at, length);
     }
+    at += length;
   }
   return out + "\"";
 }
@@ -55,12 +64,17 @@ Agreement Lines(const std::string &text) {
   return agreement;
 }
 
-// At most `count` characters, whole ones.
+// At most `count` characters, whole ones; only those are decoded.
 std::string Shortened(const std::string &text, std::size_t count) {
-  const std::u32string characters = DecodeUtf8(text);
-  if (characters.size() <= count)
+  std::size_t end = 0, kept = 0, characters = 0;
+  for (; end < text.size() && characters <= count; ++characters) {
+    if (characters + 1 == count)
+      kept = end;
+    end += std::max<std::size_t>(Utf8Length(text, end), 1);
+  }
+  if (characters <= count)
     return text;
-  return EncodeUtf8(characters.substr(0, count - 1)) + "…";
+  return text.substr(0, kept) + "…";
 }
 
 std::optional<std::string> VersionString(const Wizard &wizard, const char *key) {
@@ -99,15 +113,6 @@ std::vector<Text> Texts(const Wizard &wizard) {
            Versioned(wizard, "FileVersion", &VersionFacts::fileVersion)}};
 }
 
-// A wizard's texts are shown as they are, but never as control characters
-// that a terminal would act on.
-std::string Printable(std::string text) {
-  for (char &c : text)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-      c = '?';
-  return text;
-}
-
 std::string MadeBy(const Wizard &wizard) {
   return wizard.format ? "makewizard " + std::to_string(*wizard.format)
                        : "the build before makewizard";
@@ -125,13 +130,18 @@ std::string IconText(const std::vector<IconSize> &icon) {
   const bool oneDepth = std::all_of(icon.begin(), icon.end(), [&](const IconSize &size) {
     return size.bitCount == icon[0].bitCount;
   });
+  // One line, however many images a damaged directory lists.
+  constexpr std::size_t kListed = 12;
+  const std::size_t listed = icon.size() > kListed ? kListed - 1 : icon.size();
   std::string text;
-  for (std::size_t i = 0; i < icon.size(); ++i) {
+  for (std::size_t i = 0; i < listed; ++i) {
     text += i == 0 ? "" : oneDepth && i + 1 == icon.size() ? " and " : ", ";
     text += std::to_string(icon[i].width) + "x" + std::to_string(icon[i].height);
     if (!oneDepth)
       text += " at " + std::to_string(icon[i].bitCount) + " bpp";
   }
+  if (listed < icon.size())
+    text += " and " + std::to_string(icon.size() - listed) + " more";
   return oneDepth ? text + " at " + std::to_string(icon[0].bitCount) + " bits per pixel" : text;
 }
 
@@ -187,7 +197,8 @@ void PrintText(const Wizard &wizard, const std::vector<Checked> &checked) {
   facts.push_back({"Signature", "", SignatureText(wizard.signature)});
   out += "\n";
   for (const Text &fact : facts)
-    out += Padded(fact.label, 17) + Printable(fact.value.value_or("none")) + "\n";
+    // Shown as they are, but never as characters a terminal would act on or hide.
+    out += Padded(fact.label, 17) + Escaped(fact.value.value_or("none")) + "\n";
   out += "\n";
   if (damaged.empty()) {
     out += "Every file is intact.";
@@ -253,7 +264,9 @@ void PrintJson(const Wizard &wizard, const std::vector<Checked> &checked, bool i
     out += "{\"signer\": null, \"problem\": " + Json(signature.problem) + ", \"verified\": false}";
     break;
   }
-  platform::PrintOut(out + "\n}");
+  // Appended, not copied: an agreement's first line may be megabytes.
+  out += "\n}";
+  platform::PrintOut(out);
 }
 
 } // namespace
@@ -291,7 +304,9 @@ int ShowWizard(const std::string &argument, bool json) {
   } catch (const NotAWizard &error) {
     return fail(error.what());
   } catch (const platform::SystemError &error) {
-    return fail(path + " cannot be read (" + error.what() +
-                "): check that it is a file you may read.");
+    return fail(CannotRead(path, error.what()));
+  } catch (const std::exception &error) {
+    // A fault of makewizard's own; the JSON still says so.
+    return fail("makewizard failed: " + std::string(error.what()));
   }
 }

@@ -163,7 +163,9 @@ Signature ReadSignature(const Bytes &table) {
     return signature;
   }
   try {
-    Der top(&table[8], Le32(&table[0]) - 8);
+    // data() + 8, not &table[8]: a table of only its 8-byte header has no
+    // element 8.
+    Der top(table.data() + 8, Le32(&table[0]) - 8);
     Der contentInfo(top.Expect(kSequence, "a content info"));
     if (contentInfo.Expect(kOid, "a content type").Content() != kSignedData)
       throw Unreadable("it holds no PKCS#7 signed data");

@@ -7,6 +7,15 @@
 
 bool IsWhiteSpace(char32_t code);
 bool IsControl(char32_t code);
+// What a terminal would act on or hide rather than show: controls (C0 and
+// C1), format characters (bidirectional overrides among them) and the line
+// and paragraph separators.
+bool IsInvisible(char32_t code);
+bool IsPrintable(char32_t code);
+// Text from a file, safe to print: each invisible character and each byte
+// that is no part of a UTF-8 character written as an escape (\n, \x1b,
+// \u202e, \U000e0001).
+std::string Escaped(const std::string &utf8);
 // "a space", "\"é\"", or "the character U+000A".
 std::string Describe(char32_t code);
 // 1,281

@@ -4,8 +4,9 @@ namespace {
 
 bool Continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-// The length of the well-formed UTF-8 sequence at `at`, or 0.
-std::size_t SequenceLength(const std::string &bytes, std::size_t at) {
+} // namespace
+
+std::size_t Utf8Length(const std::string &bytes, std::size_t at) {
   const auto byte = [&](std::size_t i) -> unsigned {
     return at + i < bytes.size() ? static_cast<unsigned char>(bytes[at + i]) : 0x100;
   };
@@ -40,11 +41,9 @@ std::size_t SequenceLength(const std::string &bytes, std::size_t at) {
   return length;
 }
 
-} // namespace
-
 std::optional<std::size_t> Utf8Error(const std::string &bytes) {
   for (std::size_t at = 0; at < bytes.size();) {
-    const std::size_t length = SequenceLength(bytes, at);
+    const std::size_t length = Utf8Length(bytes, at);
     if (!length)
       return at;
     at += length;
@@ -55,7 +54,7 @@ std::optional<std::size_t> Utf8Error(const std::string &bytes) {
 std::u32string DecodeUtf8(const std::string &bytes) {
   std::u32string text;
   for (std::size_t at = 0; at < bytes.size();) {
-    const std::size_t length = SequenceLength(bytes, at);
+    const std::size_t length = Utf8Length(bytes, at);
     if (!length)
       break;
     const auto lead = static_cast<unsigned char>(bytes[at]);
@@ -149,7 +148,7 @@ std::string Utf16ToUtf8(const std::u16string &units) {
 std::string ValidUtf8(const std::string &bytes) {
   std::string text;
   for (std::size_t at = 0; at < bytes.size();) {
-    const std::size_t length = SequenceLength(bytes, at);
+    const std::size_t length = Utf8Length(bytes, at);
     text += length ? bytes.substr(at, length) : "\xEF\xBF\xBD";
     at += length ? length : 1;
   }

@@ -11,6 +11,9 @@
 // nothing when all of it is.
 std::optional<std::size_t> Utf8Error(const std::string &bytes);
 
+// The length of the well-formed UTF-8 sequence at `at`, or 0.
+std::size_t Utf8Length(const std::string &bytes, std::size_t at);
+
 // Code points of text that Utf8Error accepts.
 std::u32string DecodeUtf8(const std::string &bytes);
 

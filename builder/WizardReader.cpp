@@ -14,9 +14,18 @@
 
 namespace {
 
-// The owner's texts, agreement and icon directory are small; a larger one
-// is damage, and is not read into memory.
-constexpr std::uint32_t kMostFactBytes = 16u << 20;
+// What show reads into memory, each far above what a wizard carries, so
+// that a damaged or hostile one costs a few MiB at most: a larger one is
+// not read (and shown as none). The builder writes a version record and a
+// manifest of about 1 KB (a version record's lengths are 16-bit: none is
+// larger than 64 KiB), 14 bytes of icon directory an image, an agreement of
+// at most 2 MiB (1 MiB read, each line end made CR LF); a certificate table
+// holds a chain and a time stamp of some 10 KB.
+constexpr std::uint32_t kMostVersionBytes = 64 * 1024;
+constexpr std::uint32_t kMostManifestBytes = 64 * 1024;
+constexpr std::uint32_t kMostIconGroupBytes = 64 * 1024;
+constexpr std::uint32_t kMostAgreementBytes = 2u << 20;
+constexpr std::uint32_t kMostCertificateBytes = 1u << 20;
 
 const char kGetAgain[] = "Copy or download it again.";
 
@@ -28,10 +37,13 @@ std::string Beginning(platform::File &file, std::uint64_t size) {
   // A character cut by the 24 bytes is not a fault of the file.
   while (Utf8Error(text) && text.size() > start.size() - 3 && !text.empty())
     text.pop_back();
-  const bool printable =
-      !text.empty() && !Utf8Error(text) && std::none_of(text.begin(), text.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
-      });
+  // Text only when a terminal would show all of it as it is (C1 controls and
+  // bidirectional overrides are UTF-8 too).
+  const std::u32string characters = DecodeUtf8(text);
+  const bool printable = !text.empty() && !Utf8Error(text) &&
+                         std::none_of(characters.begin(), characters.end(), [](char32_t c) {
+                           return IsInvisible(c) && c != U'\t' && c != U'\r' && c != U'\n';
+                         });
   const std::string more = size > text.size() ? "…" : "";
   if (printable) {
     std::string shown;
@@ -94,9 +106,10 @@ std::optional<ResourceData> Find(const ResourceTree &tree, std::uint32_t type,
   return data ? std::optional<ResourceData>(*data) : std::nullopt;
 }
 
-std::optional<Bytes> Fact(const ResourceTree &tree, std::uint32_t type, std::uint32_t id) {
+std::optional<Bytes> Fact(const ResourceTree &tree, std::uint32_t type, std::uint32_t id,
+                          std::uint32_t most) {
   const auto data = Find(tree, type, ResourceId::Ordinal(id));
-  if (!data || data->size > kMostFactBytes)
+  if (!data || data->size > most)
     return std::nullopt;
   return Contents(*data);
 }
@@ -150,7 +163,7 @@ Wizard Wizard::Open(const std::string &path) {
     if (std::uint64_t(certificates.virtualAddress) + certificates.size > image.FileSize())
       throw CutShort(path, image.FileSize(),
                      std::uint64_t(certificates.virtualAddress) + certificates.size);
-    if (certificates.size > kMostFactBytes) {
+    if (certificates.size > kMostCertificateBytes) {
       wizard.signature.state = Signature::State::Unreadable;
       wizard.signature.problem = "its certificate table is too large";
     } else {
@@ -232,18 +245,19 @@ Wizard Wizard::Open(const std::string &path) {
   }
 
   // What the owner's texts, agreement and icon say, where they can be read.
-  if (const auto record = Fact(tree, kRtVersion, 1)) {
+  if (const auto record = Fact(tree, kRtVersion, 1, kMostVersionBytes)) {
     try {
       wizard.version = ReadVersionRecord(*record);
     } catch (const std::runtime_error &) {
     }
   }
-  if (const auto manifest = Fact(tree, kRtManifest, 1))
+  if (const auto manifest = Fact(tree, kRtManifest, 1, kMostManifestBytes))
     if (const auto identity = ManifestIdentity(std::string(manifest->begin(), manifest->end())))
       wizard.identityName = ValidUtf8(*identity);
-  if (const auto agreement = Fact(tree, PACKAGE_RESOURCE_TYPE, PACKAGE_AGREEMENT_ID))
+  if (const auto agreement =
+          Fact(tree, PACKAGE_RESOURCE_TYPE, PACKAGE_AGREEMENT_ID, kMostAgreementBytes))
     wizard.agreement = ValidUtf8(std::string(agreement->begin(), agreement->end()));
-  if (const auto group = Fact(tree, kRtGroupIcon, PACKAGE_ICON_GROUP_ID)) {
+  if (const auto group = Fact(tree, kRtGroupIcon, PACKAGE_ICON_GROUP_ID, kMostIconGroupBytes)) {
     try {
       wizard.icon = ReadIconGroup(*group);
     } catch (const std::runtime_error &) {

@@ -6,8 +6,9 @@ set -euo pipefail
 # Both cross tool chains and both Wine loaders: the shipped program is 32-bit,
 # and a 64-bit build of the same sources runs where 32-bit code cannot. The
 # host's own g++ builds makewizard; python3-pefile reads its output back in
-# the tests; time measures it in the benchmark.
-packages=(cmake make g++ python3 python3-pefile time g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+# the tests; time measures it in the benchmark; clang and its runtime
+# (libFuzzer, the sanitizers) build the fuzz targets.
+packages=(cmake make g++ clang libclang-rt-14-dev python3 python3-pefile time g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   binutils-mingw-w64-x86-64 googletest wine wine32:i386 wine64 fonts-wine fonts-ipafont-gothic xvfb xauth imagemagick
   libxml2-utils osslsigncode openssl softhsm2 libengine-pkcs11-openssl)

@@ -154,6 +154,10 @@ class FolderRefusals(Builder):
              pc + " sets PACKAGE_LEGAL_COPYRIGHT to a text holding the character U+000A, "
              "which a version record cannot show: write it on one line without control "
              "characters."),
+            ("copyright too long for a version record",
+             lambda: self.settings.update(PACKAGE_LEGAL_COPYRIGHT="©".encode() * 30000),
+             pc + " sets PACKAGE_LEGAL_COPYRIGHT to a text of 30,000 characters, more than the "
+             "1,024 a version record holds: write it shorter."),
             ("identity with &", lambda: self.settings.update(PACKAGE_IDENTITY_NAME=b"A&B.Pkg"),
              pc + ' sets PACKAGE_IDENTITY_NAME to "A&B.Pkg", which holds "&": ' + IDENTITY_RULE),
             ("identity with a space",
@@ -226,6 +230,28 @@ class FolderRefusals(Builder):
              lambda: write(self.path("program.ico"), ico(bitmap(48, 32), bitmap(32, 32))[:-1]),
              icon + " is damaged: image 2 lies outside the file. Save the icon again from "
              "an icon editor."),
+            ("icon whose 4,095 entries each name the whole file",
+             lambda: write(self.path("program.ico"), struct.pack("<HHH", 0, 1, 4095) + b"".join(
+                 struct.pack("<BBBBHHII", 0, 0, 0, 0, 1, 32, 65526, 0) for _ in range(4095))),
+             icon + " lists 4,095 images, more than the 256 makewizard reads of an icon: save it "
+             "as an .ico file with " + ICON_NEEDS + "."),
+            ("icon whose images overlap",
+             lambda: write(self.path("program.ico"), struct.pack("<HHH", 0, 1, 2) + 2 * struct.pack(
+                 "<BBBBHHII", 48, 48, 0, 0, 1, 32, len(bitmap(48, 32)), 38) + bitmap(48, 32)),
+             icon + " is damaged: its images overlap. Save the icon again from an icon editor."),
+            ("icon of ten 8-bpp images",
+             lambda: write(self.path("program.ico"), ico(*(bitmap(16 + i, 8) for i in range(10)))),
+             icon + " lacks the 48-, 32- and 16-pixel images at 32 bits per pixel (it holds "
+             + ", ".join(f"{16 + i}x{16 + i} at 8 bpp" for i in range(8)) + " and 2 more): add "
+             "them with an icon editor; the wizard's icon needs " + ICON_NEEDS + "."),
+            ("agreement over 1 MiB", lambda: write(self.path("agreement.txt"), b"Terms.\r\n" * (MIB // 8 + 1)),
+             agreement + " is larger than the 1,048,576 bytes makewizard reads of it: the wizard "
+             "shows it in one text box, which is no place for a longer text."),
+            ("package.cmake over 64 KiB",
+             lambda: (setattr(self, "package_cmake", b"#\n" * 32769),
+                      write(self.path("package.cmake"), self.package_cmake)),
+             pc + ' is larger than the 65,536 bytes makewizard reads of it: it holds three settings, '
+             'set(NAME "value") lines, and comments.'),
 
             ("no readme", lambda: os.remove(self.path("ReadMe_E.txt")),
              'The package folder {pkg} lacks the file "ReadMe_E.txt": the wizard delivers '
@@ -321,12 +347,15 @@ class StubAndOutputRefusals(Builder):
 
         built = os.path.join(self.scratch, "built.exe")
         self.assertEqual(self.build(out=built).returncode, 0)
+        fifo = os.path.join(self.scratch, "pipe.exe")
+        os.mkfifo(fifo)
         cases = [
             (os.path.join(self.scratch, "missing.exe"), "The stub {stub} does not exist"),
             (self.path("ReadMe_E.txt"), "{stub} is not a Windows program (it does not start as one)"),
             (self.stub_variant("signed.exe", sign), "{stub} is signed"),
             (self.stub_variant("appended.exe", lambda d: d.extend(b"overlay")),
              "{stub} has 7 bytes after its last section"),
+            (fifo, "{stub} cannot be read (it is a named pipe, not a file)"),
             (self.stub_variant("unmarked.exe", rename_marker),
              "{stub} is not a wizard stub (it carries no WIZARD_STUB marker)"),
             (self.stub_variant("format7.exe", lambda d: d.__setitem__(

@@ -16,13 +16,18 @@ import os
 import resource
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SAMPLE = os.path.join(os.path.dirname(os.path.dirname(HERE)), "resources", "sample-package")
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+import pe_reader  # noqa: E402
+
+SAMPLE = os.path.join(ROOT, "resources", "sample-package")
 # Distinct bytes, so that each file can be found in the wizard.
 PAYLOAD = {"VELNORIX410aE.exe": b"MZ" + hashlib.shake_256(b"installer").digest(300 * 1024),
            "VELNORIX_User'sManual.pdf": b"%PDF-1.4 manual",
@@ -42,8 +47,43 @@ def write(path, data):
 
 
 def run(*arguments, **popen):
-    done = subprocess.run([args.makewizard, *arguments], capture_output=True, **popen)
+    done = subprocess.run([args.makewizard, *arguments], capture_output=True, timeout=60, **popen)
     return done.returncode, done.stdout.decode(), done.stderr.decode().rstrip("\n")
+
+
+def within_budget():
+    # 64 MiB beyond the program and the payload's streaming: any more fails
+    # to allocate, which would show as another message.
+    resource.setrlimit(resource.RLIMIT_AS, (160 * 1024 * 1024,) * 2)
+
+
+class Resources:
+    """The resource directory of a wizard's bytes, to be damaged in place."""
+
+    def __init__(self, data):
+        self.data = data
+        self.base = pe_reader.PE(data).offset(pe_reader.PE(data).directory(pe_reader.RESOURCE)[0])
+
+    def entries(self, table=0):
+        """(file offset, name field, target) of each entry of a table."""
+        named, ids = struct.unpack_from("<HH", self.data, self.base + table + 12)
+        return [(at, *struct.unpack_from("<II", self.data, at))
+                for at in range(self.base + table + 16, self.base + table + 16 + 8 * (named + ids), 8)]
+
+    def names(self, type_):
+        """{name: file offset of its string} of one type's named entries."""
+        table = next(t for _, n, t in self.entries() if n == type_) & 0x7FFFFFFF
+        found = {}
+        for _, field, _ in self.entries(table):
+            if field & 0x80000000:
+                at = self.base + (field & 0x7FFFFFFF)
+                length = struct.unpack_from("<H", self.data, at)[0]
+                found[bytes(self.data[at + 2:at + 2 + 2 * length]).decode("utf-16-le")] = at
+        return found
+
+    def first_leaf(self):
+        names = self.entries(self.entries()[0][2] & 0x7FFFFFFF)
+        return self.base + self.entries(names[0][2] & 0x7FFFFFFF)[0][2]
 
 
 class ShowAndExtract(unittest.TestCase):
@@ -73,6 +113,13 @@ class ShowAndExtract(unittest.TestCase):
         path = os.path.join(cls.scratch, name)
         if data is not None:
             write(path, data)
+        return path
+
+    @classmethod
+    def fifo(cls, name):
+        path = cls.file(name)
+        if not os.path.exists(path):
+            os.mkfifo(path)
         return path
 
     def folder(self):
@@ -211,6 +258,10 @@ class ShowAndExtract(unittest.TestCase):
              f"{{p}} is cut short: it holds {len(self.image) // 2:,} of the {len(self.image):,} bytes its "
              "headers describe. Copy or download it again."),
             (self.file("missing.exe"), "{p} does not exist: name the wizard's .exe file."),
+            # Refused by name, not waited on.
+            (self.fifo("pipe.exe"), "{p} cannot be read (it is a named pipe, not a file): check that it is a "
+                                    "file you may read."),
+            ("/dev/null", "{p} cannot be read (it is a device, not a file): check that it is a file you may read."),
         ]
         for path, expected in cases:
             for command in ("show", "extract"):
@@ -222,6 +273,95 @@ class ShowAndExtract(unittest.TestCase):
                     self.assertFalse(os.path.exists(target))
         status, out, err = run("show", args.stub, "--json")
         self.assertEqual((status, json.loads(out)), (2, {"path": args.stub, "error": err}))
+
+    def test_a_malformed_wizard_gets_a_short_refusal_within_budget(self):
+        """Each structure cut short or damaged: the same refusal from show,
+        show --json and extract, in 64 MiB and in time."""
+        image = self.image
+        pe = pe_reader.PE(image)
+        pe_at = struct.unpack_from("<I", image, 0x3C)[0]
+        sections_at = pe_at + 24 + struct.unpack_from("<H", image, pe_at + 20)[0]
+        resources_at = pe.directories_at + 8 * pe_reader.RESOURCE
+        damaged_directory = ("{p} is a Windows program with a damaged resource directory (%s). If it is a "
+                             "wizard, copy or download it again.")
+
+        def cut(size):
+            return image[:size], (f"{{p}} is cut short: it ends after {size:,} bytes, within its headers. "
+                                  "Copy or download it again.")
+
+        def changed(change, why):
+            data = bytearray(image)
+            change(data, Resources(data))
+            return bytes(data), damaged_directory % why
+
+        def pack(form, at, *values):
+            return lambda data, _: struct.pack_into(form, data, at, *values)
+
+        def rename(data, resources):
+            at = resources.names(pe_reader.RT_RCDATA)["FILE2"]
+            data[at + 2:at + 12] = "FILE1".encode("utf-16-le")
+
+        def loop(data, resources):
+            struct.pack_into("<I", data, resources.entries()[0][0] + 4, 0x80000000)
+
+        def long_name(data, resources):
+            struct.pack_into("<H", data, min(resources.names(pe_reader.RT_RCDATA).values()), 0xFFFF)
+
+        def counts(data, resources):
+            struct.pack_into("<HH", data, resources.base + 12, 0xFFFF, 0xFFFF)
+
+        def data_size(data, resources):
+            struct.pack_into("<I", data, resources.first_leaf() + 4, 0xFFFFFFFF)
+
+        cases = {
+            "in the DOS header": cut(0x3C),
+            "in the file header": cut(pe_at + 10),
+            "in the optional header": cut(pe_at + 24 + 40),
+            "in the section table": cut(sections_at + 20),
+            "a PE header offset that wraps in 32 bits": (
+                image[:0x3C] + struct.pack("<I", 0xFFFFFFF0) + image[0x40:],
+                f"{{p}} is cut short: it ends after {len(image):,} bytes, within its headers. Copy or download "
+                "it again."),
+            "resources in no section": (
+                image[:resources_at] + struct.pack("<I", 0x7FFF0000) + image[resources_at + 4:],
+                "{p} is a Windows program but not a wizard made by makewizard."),
+            "a loop in the directory": changed(loop, "a language leads to a table instead of data"),
+            "a repeated resource": changed(rename, "it lists resource FILE1 of type 10 in language 1033 twice"),
+            "entry counts at their limit": changed(counts, "it has too many entries"),
+            "a name of 65,535 units": changed(long_name, "its names are too long"),
+            "data of 4 GiB": changed(data_size, "resource data lies outside the resource section"),
+        }
+        for name, (data, expected) in cases.items():
+            path = self.file(name.replace(" ", "-") + ".exe", data)
+            expected = expected.format(p=path)
+            for command in ("show", "extract"):
+                with self.subTest(name, command=command):
+                    target = os.path.join(self.scratch, "not-created")
+                    status, out, err = run(command, path, *([target] if command == "extract" else []),
+                                           preexec_fn=within_budget)
+                    self.assertEqual((status, err), (2, expected))
+                    self.assertFalse(os.path.exists(target))
+            status, out, err = run("show", path, "--json", preexec_fn=within_budget)
+            self.assertEqual((status, json.loads(out)), (2, {"path": path, "error": expected}))
+
+        # A certificate table of its header alone is an unreadable signature.
+        header_only = self.file("certificate-header.exe", image + struct.pack("<IHH", 8, 0x200, 2))
+        with open(header_only, "r+b") as f:
+            f.seek(pe.directories_at + 8 * pe_reader.SECURITY)
+            f.write(struct.pack("<II", len(image), 8))
+        self.assertEqual(self.show(header_only)[1]["signature"],
+                         {"signer": None, "problem": "an element is cut short", "verified": False})
+
+    def test_what_show_prints_is_safe_on_a_terminal(self):
+        # Controls C0 and C1 and a bidirectional override in the version record.
+        hostile = "\u202eS\x9b\x1b[J"
+        data = self.image.replace("Sample".encode("utf-16-le"), hostile.encode("utf-16-le"), 1)
+        path = self.file("hostile-texts.exe", data)
+        status, out, _ = run("show", path)
+        self.assertIn("\nCompany name     ORVEN \\u202eS\\x9b\\x1b[J Devices Ltd.\n", out)
+        status, facts = self.show(path)
+        self.assertEqual(facts["company_name"], f"ORVEN {hostile} Devices Ltd.")
+        self.assertFalse(set("\u202e\x9b\x1b") & set(run("show", path, "--json")[1]))
 
     def test_the_windows_builder_shows_the_same_facts(self):
         if not args.makewizard_exe:
