@@ -16,6 +16,16 @@ ExternalProject_Add(makewizard_native
   INSTALL_COMMAND "${CMAKE_COMMAND}" -E copy_if_different <BINARY_DIR>/makewizard "${MAKEWIZARD}"
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS "${MAKEWIZARD}")
+# A tree configured when the toolchain file lay elsewhere names a file that
+# is gone, and CMake would not configure it again: it starts afresh.
+file(GLOB windows_systems "${CMAKE_BINARY_DIR}/makewizard-windows/CMakeFiles/*/CMakeSystem.cmake")
+foreach(system IN LISTS windows_systems)
+  file(STRINGS "${system}" included REGEX "^include\\(")
+  string(REGEX REPLACE "^include\\(\"?([^\")]*)\"?\\).*$" "\\1" included "${included}")
+  if(included AND NOT EXISTS "${included}")
+    file(REMOVE_RECURSE "${CMAKE_BINARY_DIR}/makewizard-windows")
+  endif()
+endforeach()
 ExternalProject_Add(makewizard_windows
   SOURCE_DIR "${CMAKE_SOURCE_DIR}/builder"
   BINARY_DIR "${CMAKE_BINARY_DIR}/makewizard-windows"
