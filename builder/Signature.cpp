@@ -179,16 +179,22 @@ std::string Time(const Element &time) {
          digits.substr(8, 2) + ":" + digits.substr(10, 2) + ":" + digits.substr(12, 2) + "Z";
 }
 
+// The SignedData of a ContentInfo, read up to its encapsulated content:
+// the signature's own, and an RFC 3161 token's.
+Der SignedDataOf(Der contentInfo) {
+  if (contentInfo.Expect(kOid, "a content type").Content() != kSignedData)
+    throw Unreadable("it holds no PKCS#7 signed data");
+  Der explicitContent(contentInfo.Expect(kContext0, "signed data"));
+  Der signedData(explicitContent.Expect(kSequence, "signed data"));
+  signedData.Expect(kInteger, "a version");
+  signedData.Expect(kSet, "digest algorithms");
+  return signedData;
+}
+
 // The time an RFC 3161 token gives: a ContentInfo holding SignedData that
 // encapsulates TSTInfo, whose fifth field is genTime.
 std::string TokenTime(const Element &token) {
-  Der contentInfo(token);
-  if (contentInfo.Expect(kOid, "a time stamp's content type").Content() != kSignedData)
-    throw Unreadable("its time stamp holds no signed data");
-  Der explicitContent(contentInfo.Expect(kContext0, "a time stamp's signed data"));
-  Der signedData(explicitContent.Expect(kSequence, "a time stamp's signed data"));
-  signedData.Expect(kInteger, "a time stamp's version");
-  signedData.Expect(kSet, "a time stamp's digest algorithms");
+  Der signedData = SignedDataOf(Der(token));
   Der encapsulated(signedData.Expect(kSequence, "a time stamp's content"));
   if (encapsulated.Expect(kOid, "a time stamp's content type").Content() != kTstInfo)
     throw Unreadable("its time stamp holds no time-stamp info");
@@ -265,13 +271,7 @@ Signature ReadSignature(const Bytes &table) {
     // data() + 8, not &table[8]: a table of only its 8-byte header has no
     // element 8.
     Der top(table.data() + 8, Le32(&table[0]) - 8);
-    Der contentInfo(top.Expect(kSequence, "a content info"));
-    if (contentInfo.Expect(kOid, "a content type").Content() != kSignedData)
-      throw Unreadable("it holds no PKCS#7 signed data");
-    Der explicitContent(contentInfo.Expect(kContext0, "signed data"));
-    Der signedData(explicitContent.Expect(kSequence, "signed data"));
-    signedData.Expect(kInteger, "a version");
-    signedData.Expect(kSet, "digest algorithms");
+    Der signedData = SignedDataOf(Der(top.Expect(kSequence, "a content info")));
     signedData.Expect(kSequence, "signed content");
     const auto certificates = signedData.Optional(kContext0);
     signedData.Optional(kContext1);
