@@ -45,7 +45,8 @@ void CheckPathKinds(const std::string &stub, const std::string &folder, const st
     throw Refusal("The package folder " + folder + " does not exist: name a folder that holds " +
                   Listing(PackageFileNames()) + ".");
   if (folderKind != Kind::Folder)
-    throw Refusal("The package folder " + folder + " is not a folder: " + kOrder);
+    throw Refusal("The package folder " + folder +
+                  (folderKind == Kind::File ? " is a file" : " is not a folder") + ": " + kOrder);
   if (outputKind == Kind::Folder)
     throw Refusal("The output " + output + " is a folder: name the wizard's file, for example " +
                   platform::JoinPath(output, "Setup.exe") + ".");

@@ -443,7 +443,7 @@ class StubAndOutputRefusals(Builder):
              f"The package folder {self.out} does not exist and the output {self.pkg} is a "
              "folder: are the two swapped? " + ORDER),
             (dict(stub=folder), f"The stub {folder} is a folder, not a file: " + ORDER),
-            (dict(pkg=readme), f"The package folder {readme} is not a folder: " + ORDER),
+            (dict(pkg=readme), f"The package folder {readme} is a file: " + ORDER),
         ]
         for paths, expected in cases:
             with self.subTest(paths):
