@@ -30,13 +30,13 @@ std::string Position(const std::u32string &before) {
 } // namespace
 
 std::string AgreementText(const std::string &path, const std::string &data) {
-  if (data.compare(0, 4, std::string("\xFF\xFE\0\0", 4)) == 0 ||
-      data.compare(0, 4, std::string("\0\0\xFE\xFF", 4)) == 0)
+  const ByteOrderMark mark = ByteOrderMarkOf(data);
+  if (mark.encoding == Encoding::Utf32Le || mark.encoding == Encoding::Utf32Be)
     throw Refusal(path + " is UTF-32, which the wizard does not read. " + kSaveAsUtf8);
   std::u32string text;
-  const bool littleEndian = data.compare(0, 2, "\xFF\xFE") == 0;
-  if (littleEndian || data.compare(0, 2, "\xFE\xFF") == 0) {
-    const std::string units = data.substr(2);
+  const bool littleEndian = mark.encoding == Encoding::Utf16Le;
+  if (littleEndian || mark.encoding == Encoding::Utf16Be) {
+    const std::string units = data.substr(mark.size);
     const Utf16Decoded decoded = DecodeUtf16(units, !littleEndian);
     if (decoded.errorAt)
       throw Refusal(path + " is marked as UTF-16 " + (littleEndian ? "little" : "big") +
@@ -45,7 +45,7 @@ std::string AgreementText(const std::string &path, const std::string &data) {
                     ". " + kSaveAsUtf8);
     text = decoded.text;
   } else {
-    const std::string bytes = data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? data.substr(3) : data;
+    const std::string bytes = data.substr(mark.size);
     if (const auto bad = Utf8Error(bytes)) {
       char byte[8];
       std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(bytes[*bad]));

@@ -1,9 +1,11 @@
 #include "builder/Build.h"
 
+#include "builder/BuildPaths.h"
 #include "builder/Icon.h"
 #include "builder/Manifest.h"
 #include "builder/Output.h"
 #include "builder/PackageFolder.h"
+#include "builder/PayloadCeilings.h"
 #include "builder/PeChecksum.h"
 #include "builder/PeImage.h"
 #include "builder/Platform.h"
@@ -19,23 +21,12 @@
 
 namespace {
 
-// How much the package's files may come to, by the stub's kind. A 32-bit
-// wizard is mapped in one piece of a 32-bit process's 2 GiB on 32-bit
-// Windows, beside the system DLLs, heaps and stacks; on 64-bit Windows the
-// same large-address-aware program has 4 GiB, and 1,800 MiB is the largest
-// package seen to start and extract there.
-constexpr std::uint64_t kPe32CeilingMiB = 1280;
-constexpr std::uint64_t kPe32For64BitWindowsCeilingMiB = 1800;
-constexpr std::uint64_t kPe32PlusCeilingMiB = 1800;
-
 // The resource section starts on a page boundary in the file, as it does
 // in memory: only then does Wine map the payload from the file instead of
 // copying it into the process's private memory.
 constexpr std::uint32_t kPage = 4096;
 constexpr std::uint32_t kReadOnlyData = kScnCntInitializedData | kScnMemRead;
 using package_format::kChunkBytes;
-
-const char kGetStub[] = "name the wizard-stub.exe that came with makewizard.";
 
 // Everything written goes into the checksum on its way to the file.
 class ImageSink : public Sink {
@@ -235,28 +226,6 @@ void CheckNothingToReplace(const ResourceTree &tree, const std::string &path) {
         kGetStub);
 }
 
-void CheckOutput(const std::string &output, const std::string &stub, const Package &package) {
-  const std::string folder = platform::ParentFolder(output);
-  if (platform::KindOf(folder) != platform::Kind::Folder)
-    throw Refusal("The folder " + folder + " of the output " + output +
-                  " does not exist: create it, or name an output in a folder that exists.");
-  const platform::Kind kind = platform::KindOf(output);
-  if (kind == platform::Kind::Folder)
-    throw Refusal("The output " + output + " is a folder: name the wizard's file, for example " +
-                  platform::JoinPath(output, "Setup.exe") + ".");
-  if (kind == platform::Kind::Missing)
-    return;
-  const auto outputId = platform::IdOf(output);
-  if (outputId && outputId == platform::IdOf(stub))
-    throw Refusal("The output " + output + " is the stub " + stub +
-                  ": name another file for the wizard; the stub must stay as it is.");
-  for (const std::string &input : package.inputs)
-    if (outputId && outputId == platform::IdOf(input))
-      throw Refusal(
-          "The output " + output + " is " + input +
-          ", a file of the package: name a file outside the package folder for the wizard.");
-}
-
 void AddPackage(ResourceTree &tree, const Package &package, const BuildRequest &request,
                 bool for64BitStub, PayloadDigests &digests) {
   const ResourceId english = ResourceId::Ordinal(kLanguageEnglishUs);
@@ -308,14 +277,12 @@ void CopyStub(platform::File &stub, std::uint64_t from, std::uint64_t to, ImageS
 
 } // namespace
 
-void BuildWizard(const BuildRequest &request) {
+BuiltWizard BuildWizard(const BuildRequest &request) {
   const std::string stubPath = platform::AbsolutePath(request.stub);
   const std::string folder = platform::AbsolutePath(request.packageDir);
   const std::string outputPath = platform::AbsolutePath(request.output);
+  CheckPathKinds(stubPath, folder, outputPath);
 
-  // Anything else that is there (a folder, a pipe) the opening refuses by name.
-  if (platform::KindOf(stubPath) == platform::Kind::Missing)
-    throw Refusal("The stub " + stubPath + " does not exist: " + kGetStub);
   std::optional<platform::File> stub;
   try {
     stub.emplace(platform::File::OpenRead(stubPath));
@@ -344,13 +311,17 @@ void BuildWizard(const BuildRequest &request) {
     CheckMarker(tree, stubPath);
     CheckNothingToReplace(tree, stubPath);
 
-    PayloadCeiling ceiling{kPe32CeilingMiB, true, kPe32For64BitWindowsCeilingMiB};
+    PayloadCeiling ceiling{kPe32CeilingMiB,
+                           request.cmakeBuild
+                               ? "configure with -DWIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY=ON"
+                               : "build with --for-64bit-windows-only",
+                           kPe32For64BitWindowsCeilingMiB};
     if (image.Is64Bit())
-      ceiling = {kPe32PlusCeilingMiB, false, kPe32PlusCeilingMiB};
+      ceiling = {kPe32PlusCeilingMiB, {}};
     else if (request.for64BitWindowsOnly)
-      ceiling = {kPe32For64BitWindowsCeilingMiB, false, kPe32For64BitWindowsCeilingMiB};
+      ceiling = {kPe32For64BitWindowsCeilingMiB, {}};
     const Package package = ReadPackageFolder(folder, ceiling);
-    CheckOutput(outputPath, stubPath, package);
+    CheckOutput(outputPath, stubPath, package.inputs, request.overwrite);
 
     PayloadDigests digests{};
     AddPackage(tree, package, request, image.Is64Bit(), digests);
@@ -404,14 +375,17 @@ void BuildWizard(const BuildRequest &request) {
     }
     const Bytes headers = image.RewrittenHeaders(sections, directories);
 
-    Output output(outputPath, [&](const platform::SystemError &error) {
-      const std::string folder = platform::ParentFolder(outputPath);
-      return Refusal("makewizard could not write the wizard " + outputPath + " (" + error.what() +
-                     "); nothing was written under that name. " +
-                     (error.diskFull
-                          ? "Free some space on the disk of " + folder + " and build again."
-                          : "Check that you may write to " + folder + " and build again."));
-    });
+    Output output(
+        outputPath,
+        [&](const platform::SystemError &error) {
+          const std::string folder = platform::ParentFolder(outputPath);
+          return Refusal("makewizard could not write the wizard " + outputPath + " (" +
+                         error.what() + "); nothing was written under that name. " +
+                         (error.diskFull
+                              ? "Free some space on the disk of " + folder + " and build again."
+                              : "Check that you may write to " + folder + " and build again."));
+        },
+        request.overwrite ? Output::Existing::Replace : Output::Existing::Keep);
     ImageSink sink(output);
     sink.Write(headers.data(), headers.size());
     CopyStub(*stub, headers.size(), oldResources.pointerToRawData, sink);
@@ -433,7 +407,9 @@ void BuildWizard(const BuildRequest &request) {
     std::uint8_t checksum[4];
     PutLe32(checksum, sink.Checksum());
     output.WriteAt(image.CheckSumOffset(), checksum, sizeof checksum);
-    output.Commit();
+    BuiltWizard built{outputPath, sink.Position(), {}};
+    output.Commit(&built.digest);
+    return built;
   } catch (const platform::SystemError &error) {
     throw Refusal(CannotRead(stubPath, error.what()));
   }

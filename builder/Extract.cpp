@@ -8,8 +8,6 @@
 
 namespace {
 
-const char kGetAgain[] = "Get the wizard again from where it was published.";
-
 class OutputSink : public Sink {
 public:
   explicit OutputSink(Output &output) : output_(output) {}

@@ -71,12 +71,22 @@ void Output::Flush() {
   buffer_.clear();
 }
 
-void Output::Commit() {
+void Output::Commit(Digest *digest) {
   Flush();
   try {
     // A full disk may show only when the file is closed.
     file_->Close();
     file_.reset();
+    // Read back rather than taken on the way: the header's checksum is
+    // written last, and what is reported is what the disk holds.
+    if (digest) {
+      platform::File written = platform::File::OpenRead(temporary_);
+      Bytes chunk(kChunkBytes);
+      Sha256 sha256;
+      while (const std::size_t got = written.Read(chunk.data(), chunk.size()))
+        sha256.Add(chunk.data(), got);
+      *digest = sha256.Finish();
+    }
     if (existing_ == Existing::Replace)
       platform::Rename(temporary_, path_);
     else

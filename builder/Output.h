@@ -7,6 +7,7 @@
 #include "builder/Bytes.h"
 #include "builder/Platform.h"
 #include "builder/Refusal.h"
+#include "builder/Sha256.h"
 
 #include <functional>
 #include <optional>
@@ -28,8 +29,9 @@ public:
 
   void Write(const std::uint8_t *data, std::size_t size);
   void WriteAt(std::uint64_t offset, const std::uint8_t *data, std::size_t size);
-  // Everything written and renamed to the output's name.
-  void Commit();
+  // Everything written and renamed to the output's name; with `digest`,
+  // the file is read back first and its SHA-256 stored there.
+  void Commit(Digest *digest = nullptr);
 
 private:
   void Flush();

@@ -2,6 +2,8 @@
 
 #include "builder/Agreement.h"
 #include "builder/PackageCmake.h"
+#include "builder/PackageFiles.h"
+#include "builder/PayloadCeilings.h"
 #include "builder/Platform.h"
 #include "builder/Refusal.h"
 #include "builder/TextRules.h"
@@ -13,16 +15,23 @@
 
 namespace {
 
-const char *const kTextSettings[] = {"PACKAGE_COMPANY_NAME", "PACKAGE_LEGAL_COPYRIGHT"};
-const char kIdentitySetting[] = "PACKAGE_IDENTITY_NAME";
-constexpr std::uint64_t kMiB = 1024 * 1024;
+const char *const kTextSettings[] = {kCompanyName, kLegalCopyright};
+const char kPackageCmake[] = "package.cmake";
+const char kAgreement[] = "agreement.txt";
+const char kIcon[] = "program.ico";
 constexpr std::size_t kMostTextCharacters = 1024;
 
-std::string Listing(const std::vector<std::string> &items) {
-  std::string text;
-  for (std::size_t i = 0; i + 1 < items.size(); ++i)
-    text += (i ? ", " : "") + items[i];
-  return text + " and " + items.back();
+// The path of the package's file `name`; `missing` is the refusal when
+// nothing like it is there.
+std::string Require(const std::string &folder, const std::string &name,
+                    const std::string &missing) {
+  const PackageFile file = FindPackageFile(folder, name);
+  if (!file.path.empty())
+    return file.path;
+  if (!file.nearMiss.empty())
+    throw Refusal("The package folder " + folder + " lacks \"" + name + "\", but holds \"" +
+                  file.nearMiss + "\"" + file.difference + ": rename that file to " + name + ".");
+  throw Refusal(missing);
 }
 
 // Budgets for the files read whole, far above what owners write: a
@@ -56,7 +65,7 @@ void CheckSize(const std::string &path, const std::string &data, std::size_t mos
 std::map<std::string, std::u32string> CheckSettings(const std::string &path,
                                                     const std::map<std::string, std::string> &raw) {
   std::map<std::string, std::u32string> settings;
-  for (const char *name : {kTextSettings[0], kTextSettings[1], kIdentitySetting}) {
+  for (const char *name : kSettings) {
     const auto found = raw.find(name);
     if (found == raw.end())
       throw Refusal(path + " does not set " + name + ": add a line set(" + name + " \"...\").");
@@ -86,13 +95,13 @@ std::map<std::string, std::u32string> CheckSettings(const std::string &path,
                       ", which a version record cannot show: write it on one line without control "
                       "characters.");
   }
-  const std::u32string &identity = settings[kIdentitySetting];
+  const std::u32string &identity = settings[kIdentityName];
   for (const char32_t code : identity) {
     const bool allowed = (code >= U'a' && code <= U'z') || (code >= U'A' && code <= U'Z') ||
                          (code >= U'0' && code <= U'9') || code == U'.' || code == U'-' ||
                          code == U'_';
     if (!allowed)
-      throw Refusal(path + " sets " + kIdentitySetting + " to \"" + EncodeUtf8(identity) +
+      throw Refusal(path + " sets " + kIdentityName + " to \"" + EncodeUtf8(identity) +
                     "\", which holds " + Describe(code) +
                     ": a manifest identity name may hold only letters, digits, \".\", \"-\" "
                     "and \"_\" (for example Owner.Package).");
@@ -107,11 +116,10 @@ std::vector<PayloadFile> CheckPayload(const std::string &folder, const PayloadCe
   std::vector<PayloadFile> files;
   std::uint64_t total = 0;
   for (const std::string &name : names) {
-    const std::string path = platform::JoinPath(folder, name);
-    if (platform::KindOf(path) != platform::Kind::File)
-      throw Refusal("The package folder " + folder + " lacks the file \"" + name +
-                    "\": the wizard delivers " + Listing(names) +
-                    ", so each must be there under that name.");
+    const std::string path = Require(folder, name,
+                                     "The package folder " + folder + " lacks the file \"" + name +
+                                         "\": the wizard delivers " + Listing(names) +
+                                         ", so each must be there under that name.");
     try {
       files.push_back({path, platform::File::OpenRead(path).Size()});
     } catch (const platform::SystemError &error) {
@@ -123,56 +131,55 @@ std::vector<PayloadFile> CheckPayload(const std::string &folder, const PayloadCe
     const std::string comesTo = "The files of the package in " + folder + " come to " +
                                 WithThousands((total + kMiB - 1) / kMiB) + " MiB: ";
     const std::string limit = WithThousands(ceiling.mib);
-    if (!ceiling.anyWindows)
-      throw Refusal(
-          comesTo + "the wizard cannot map a package of more than " + limit +
-          " MiB even on 64-bit Windows, so it could not start. Split the package or make its "
-          "files smaller.");
-    throw Refusal(
-        comesTo + "on 32-bit Windows the wizard cannot map a package of more than " + limit +
-        " MiB, so it could not start there. Split the package or make its files smaller; if it is "
-        "meant only for 64-bit Windows, build it with --for-64bit-windows-only (in the CMake "
-        "build: -DWIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY=ON), which allows " +
-        WithThousands(ceiling.mib64BitOnly) + " MiB.");
+    if (ceiling.wider.empty())
+      throw Refusal(comesTo + "the wizard cannot map a package of more than " + limit +
+                    " MiB even on 64-bit Windows, so it could not start. Make its files "
+                    "smaller.");
+    throw Refusal(comesTo + "on 32-bit Windows the wizard cannot map a package of more than " +
+                  limit +
+                  " MiB, so it could not start there. Make its files smaller or, if none of your "
+                  "customers runs 32-bit Windows, " +
+                  ceiling.wider + ", which allows " + WithThousands(ceiling.widerMib) + " MiB.");
   }
   return files;
 }
 
 } // namespace
 
+std::vector<std::string> PackageFileNames() {
+  std::vector<std::string> names = {kPackageCmake, kAgreement, kIcon};
+  for (const auto &item : package_format::kItems)
+    names.emplace_back(item.fileName);
+  return names;
+}
+
 Package ReadPackageFolder(const std::string &folder, const PayloadCeiling &ceiling) {
-  if (platform::KindOf(folder) != platform::Kind::Folder) {
-    std::vector<std::string> files = {"package.cmake", "agreement.txt", "program.ico"};
-    for (const auto &item : package_format::kItems)
-      files.emplace_back(item.fileName);
-    throw Refusal("The package folder " + folder + " does not exist: name a folder that holds " +
-                  Listing(files) + ".");
-  }
   Package package;
-  const std::string packageCmake = platform::JoinPath(folder, "package.cmake");
-  if (platform::KindOf(packageCmake) != platform::Kind::File)
-    throw Refusal("The package folder " + folder +
-                  " has no package.cmake: add one that sets "
-                  "PACKAGE_COMPANY_NAME, PACKAGE_LEGAL_COPYRIGHT and PACKAGE_IDENTITY_NAME, as "
-                  "resources/sample-package/package.cmake does.");
+  const std::string packageCmake =
+      Require(folder, kPackageCmake,
+              "The package folder " + folder +
+                  " has no package.cmake: add one with a set(NAME \"value\") "
+                  "line for each of " +
+                  Listing(std::vector<std::string>(std::begin(kSettings), std::end(kSettings))) +
+                  ", as the sample package's package.cmake has.");
   const std::string cmake = ReadWhole(packageCmake, kMostPackageCmakeBytes);
   CheckSize(packageCmake, cmake, kMostPackageCmakeBytes,
             "it holds three settings, set(NAME \"value\") lines, and comments.");
   auto settings = CheckSettings(packageCmake, ReadPackageCmake(packageCmake, cmake));
-  package.companyName = EncodeUtf8(settings[kTextSettings[0]]);
-  package.legalCopyright = EncodeUtf8(settings[kTextSettings[1]]);
-  package.identityName = EncodeUtf8(settings[kIdentitySetting]);
+  package.companyName = EncodeUtf8(settings[kCompanyName]);
+  package.legalCopyright = EncodeUtf8(settings[kLegalCopyright]);
+  package.identityName = EncodeUtf8(settings[kIdentityName]);
 
-  const std::string agreement = platform::JoinPath(folder, "agreement.txt");
-  const std::string icon = platform::JoinPath(folder, "program.ico");
-  if (platform::KindOf(agreement) != platform::Kind::File)
-    throw Refusal(
-        "The package folder " + folder +
-        " lacks agreement.txt: add the licence agreement the user accepts, saved as UTF-8.");
-  if (platform::KindOf(icon) != platform::Kind::File)
-    throw Refusal("The package folder " + folder +
-                  " lacks program.ico: add the program icon, an .ico file with " + kIconNeeds +
-                  ".");
+  const std::string agreement =
+      Require(folder, kAgreement,
+              "The package folder " + folder +
+                  " lacks agreement.txt: add the licence agreement the user accepts, saved as "
+                  "UTF-8.");
+  const std::string icon = Require(folder, kIcon,
+                                   "The package folder " + folder +
+                                       " lacks program.ico: add the program icon, an .ico file "
+                                       "with " +
+                                       kIconNeeds + ".");
   const std::string agreementData = ReadWhole(agreement, kMostAgreementBytes);
   CheckSize(agreement, agreementData, kMostAgreementBytes,
             "the wizard shows it in one text box, which is no place for a longer text.");

@@ -28,12 +28,17 @@ struct Package {
 // How much the three files may come to, and where that limit comes from.
 struct PayloadCeiling {
   std::uint64_t mib;
-  // A 32-bit wizard for any Windows: the message points to the 64-bit-only
-  // option and its larger ceiling.
-  bool anyWindows;
-  std::uint64_t mib64BitOnly;
+  // For a 32-bit wizard for any Windows: what raises the ceiling to
+  // widerMib, as its caller spells it ("build with --for-64bit-windows-only").
+  // Empty where nothing does.
+  std::string wider;
+  std::uint64_t widerMib = 0;
 };
 
+// The names of the files a package folder holds, in the order messages
+// name them.
+std::vector<std::string> PackageFileNames();
+
 // Refuses the folder, naming the file or setting, when the wizard cannot be
-// built from it. `folder` is absolute.
+// built from it. `folder` is an absolute path to a folder.
 Package ReadPackageFolder(const std::string &folder, const PayloadCeiling &ceiling);

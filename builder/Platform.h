@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -24,6 +25,10 @@ std::string ParentFolder(const std::string &path);
 
 enum class Kind { Missing, File, Folder, Other };
 Kind KindOf(const std::string &path);
+
+// Calls `each` with the name of every entry of the folder but "." and "..",
+// in no particular order; false when the folder cannot be listed.
+bool ListFolder(const std::string &folder, const std::function<void(const std::string &)> &each);
 
 // Names one file whatever path reaches it (links, case, "..").
 struct FileId {
@@ -81,6 +86,10 @@ void Remove(const std::string &path) noexcept;
 void RemoveOnInterrupt(const std::string &path);
 
 std::uint32_t ProcessId();
+// Why an argument cannot be what was typed, where the system's splitting
+// of the command line explains it (on Windows, a quote kept by the
+// backslash before it); empty when nothing does.
+std::string MisquotedArgument(const std::string &argument);
 void PrintError(const std::string &message);
 void PrintOut(const std::string &message);
 

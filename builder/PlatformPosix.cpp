@@ -4,7 +4,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +90,18 @@ std::optional<FileId> IdOf(const std::string &path) {
     return std::nullopt;
   return FileId{static_cast<std::uint64_t>(status.st_dev),
                 static_cast<std::uint64_t>(status.st_ino)};
+}
+
+bool ListFolder(const std::string &folder, const std::function<void(const std::string &)> &each) {
+  const std::unique_ptr<DIR, int (*)(DIR *)> entries(opendir(folder.c_str()), closedir);
+  if (!entries)
+    return false;
+  while (const dirent *entry = readdir(entries.get())) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..")
+      each(name);
+  }
+  return true;
 }
 
 namespace {
@@ -268,6 +282,9 @@ void RemoveOnInterrupt(const std::string &path) {
 }
 
 std::uint32_t ProcessId() { return static_cast<std::uint32_t>(getpid()); }
+
+// The shell has taken the quotes away: a quote left in an argument was meant.
+std::string MisquotedArgument(const std::string &) { return {}; }
 
 // The message and its line end written apart: no copy of a long one.
 void PrintError(const std::string &message) {

@@ -2,9 +2,12 @@
 // MAX_PATH work without the system-wide long-path setting.
 #include "builder/Platform.h"
 
+#include "builder/TextRules.h"
 #include "builder/Utf.h"
 
 #include <windows.h>
+
+#include <memory>
 
 namespace platform {
 
@@ -112,6 +115,20 @@ Kind KindOf(const std::string &path) {
   if (attributes & FILE_ATTRIBUTE_DIRECTORY)
     return Kind::Folder;
   return attributes & FILE_ATTRIBUTE_DEVICE ? Kind::Other : Kind::File;
+}
+
+bool ListFolder(const std::string &folder, const std::function<void(const std::string &)> &each) {
+  WIN32_FIND_DATAW entry;
+  const HANDLE search = FindFirstFileW((SystemPath(folder) + L"\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE)
+    return false;
+  const std::unique_ptr<void, BOOL(WINAPI *)(HANDLE)> closer(search, FindClose);
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name != L"." && name != L"..")
+      each(Narrow(name));
+  } while (FindNextFileW(search, &entry));
+  return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 std::optional<FileId> IdOf(const std::string &path) {
@@ -273,6 +290,21 @@ void RemoveOnInterrupt(const std::string &path) {
 }
 
 std::uint32_t ProcessId() { return GetCurrentProcessId(); }
+
+std::string MisquotedArgument(const std::string &argument) {
+  // No Windows path holds a quote: one in an argument was left there by the
+  // splitting of the command line, which takes \" for a quote that belongs
+  // to the argument ("C:\My Package\" joins what follows to the folder).
+  if (argument.find('"') == std::string::npos)
+    return {};
+  // Shown between < and >, which no Windows path holds either.
+  const std::string shown = "the argument <" + Escaped(argument) + "> holds a quote";
+  // The raw command line shows whether a backslash before a quote is the cause.
+  if (std::wstring(GetCommandLineW()).find(L"\\\"") == std::wstring::npos)
+    return shown + ", which no Windows path can.";
+  return shown + ", left there by a backslash before a closing quote (\\\"), which also joins " +
+         "what follows: end a quoted folder without its backslash, as in \"C:\\My Package\".";
+}
 
 namespace {
 

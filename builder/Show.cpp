@@ -1,5 +1,6 @@
 #include "builder/Show.h"
 
+#include "builder/PayloadCeilings.h"
 #include "builder/Platform.h"
 #include "builder/Refusal.h"
 #include "builder/TextRules.h"
@@ -161,6 +162,51 @@ std::string SignatureText(const Signature &signature) {
   return "signed by " + who + " (not verified here)";
 }
 
+// 2026-03-01 12:34:56 UTC, of 2026-03-01T12:34:56Z.
+std::string ShownTime(std::string time) {
+  time[10] = ' ';
+  time.pop_back();
+  return time + " UTC";
+}
+
+std::string StampKind(const Signature &signature) {
+  return signature.stamp == Signature::Stamp::Rfc3161 ? "RFC 3161"
+                                                      : "Authenticode counter-signature";
+}
+
+// For a signed wizard: when it was signed, by its time stamp, or until
+// when the signature holds without one.
+std::optional<std::string> TimeStampText(const Signature &signature) {
+  if (signature.state != Signature::State::Signed)
+    return std::nullopt;
+  switch (signature.stamp) {
+  case Signature::Stamp::None:
+    return "none: the signature ends when the certificate does" +
+           (signature.certificateEnds.empty() ? std::string()
+                                              : " (" + ShownTime(signature.certificateEnds) + ")");
+  case Signature::Stamp::Unreadable:
+    return "present, but it cannot be read (" + signature.stampProblem + ")";
+  case Signature::Stamp::Rfc3161:
+  case Signature::Stamp::CounterSignature:
+    break;
+  }
+  return ShownTime(signature.stampTime) + " (" + StampKind(signature) + ", not verified here)";
+}
+
+// Whether the package is above what a 32-bit wizard can map on 32-bit
+// Windows (only a build with --for-64bit-windows-only makes one); nothing
+// for a 64-bit wizard, which never runs there.
+std::optional<std::uint64_t> MiBAbove32BitCeiling(const Wizard &wizard) {
+  if (wizard.is64Bit)
+    return std::nullopt;
+  std::uint64_t total = 0;
+  for (const WizardItem &item : wizard.items)
+    total += item.data ? item.data->size : 0;
+  if (total <= kPe32CeilingMiB * kMiB)
+    return std::nullopt;
+  return (total + kMiB - 1) / kMiB;
+}
+
 void PrintText(const Wizard &wizard, const std::vector<Checked> &checked) {
   std::string out = wizard.path + ": a " + (wizard.is64Bit ? "64" : "32") + "-bit wizard made by " +
                     MadeBy(wizard) + "\n\n";
@@ -195,6 +241,13 @@ void PrintText(const Wizard &wizard, const std::vector<Checked> &checked) {
                          Shortened(agreement.firstLine, 60) + "\"";
   facts.push_back({"Icon", "", IconText(wizard.icon)});
   facts.push_back({"Signature", "", SignatureText(wizard.signature)});
+  if (const auto stamp = TimeStampText(wizard.signature))
+    facts.push_back({"Time stamp", "", stamp});
+  if (const auto mib = MiBAbove32BitCeiling(wizard))
+    facts.push_back({"32-bit Windows", "",
+                     "will not start it: its files come to " + WithThousands(*mib) +
+                         " MiB, above the " + WithThousands(kPe32CeilingMiB) +
+                         " MiB a wizard can map there"});
   out += "\n";
   for (const Text &fact : facts)
     // Shown as they are, but never as characters a terminal would act on or hide.
@@ -206,10 +259,7 @@ void PrintText(const Wizard &wizard, const std::vector<Checked> &checked) {
     std::string names;
     for (std::size_t i = 0; i < damaged.size(); ++i)
       names += (i == 0 ? "" : i + 1 == damaged.size() ? " and " : ", ") + damaged[i];
-    out +=
-        names +
-        ", so the wizard would refuse to deliver its package. Get the wizard again from where it "
-        "was published.";
+    out += names + ", so the wizard would refuse to deliver its package. " + kGetAgain;
   }
   platform::PrintOut(out);
 }
@@ -219,7 +269,12 @@ void PrintJson(const Wizard &wizard, const std::vector<Checked> &checked, bool i
   out += "  \"made_by\": " + Json(MadeBy(wizard)) + ",\n";
   out += "  \"stub_format\": " + (wizard.format ? std::to_string(*wizard.format) : "null") + ",\n";
   out += "  \"bits\": " + std::string(wizard.is64Bit ? "64" : "32") + ",\n";
-  out += "  \"intact\": " + std::string(intact ? "true" : "false") + ",\n  \"files\": [";
+  out += "  \"intact\": " + std::string(intact ? "true" : "false") + ",\n";
+  out += "  \"above_32bit_ceiling\": " +
+         std::string(wizard.is64Bit                 ? "null"
+                     : MiBAbove32BitCeiling(wizard) ? "true"
+                                                    : "false") +
+         ",\n  \"files\": [";
   for (std::size_t i = 0; i < checked.size(); ++i) {
     out += std::string(i ? "," : "") + "\n    {\"name\": " + Json(wizard.items[i].name) +
            ", \"size\": " + std::to_string(checked[i].size) +
@@ -255,11 +310,19 @@ void PrintJson(const Wizard &wizard, const std::vector<Checked> &checked, bool i
   case Signature::State::Unsigned:
     out += "null";
     break;
-  case Signature::State::Signed:
+  case Signature::State::Signed: {
+    std::string stamp = "null";
+    if (signature.stamp == Signature::Stamp::Unreadable)
+      stamp = "{\"time\": null, \"problem\": " + Json(signature.stampProblem) + "}";
+    else if (signature.stamp != Signature::Stamp::None)
+      stamp = "{\"time\": " + Json(signature.stampTime) +
+              ", \"kind\": " + Json(StampKind(signature)) + "}";
     out += "{\"signer\": " + Json(optional(signature.commonName)) +
            ", \"organisation\": " + Json(optional(signature.organisation)) +
-           ", \"verified\": false}";
+           ", \"certificate_ends\": " + Json(optional(signature.certificateEnds)) +
+           ", \"time_stamp\": " + stamp + ", \"verified\": false}";
     break;
+  }
   case Signature::State::Unreadable:
     out += "{\"signer\": null, \"problem\": " + Json(signature.problem) + ", \"verified\": false}";
     break;

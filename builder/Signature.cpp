@@ -9,7 +9,10 @@ namespace {
 
 enum : std::uint8_t {
   kInteger = 0x02,
+  kOctetString = 0x04,
   kOid = 0x06,
+  kUtcTime = 0x17,
+  kGeneralizedTime = 0x18,
   kUniversalString = 0x1C,
   kBmpString = 0x1E,
   kSequence = 0x30,
@@ -20,8 +23,16 @@ enum : std::uint8_t {
 
 const Bytes kSignedData = {0x2A, 0x86, 0x48, 0x86, 0xF7,
                            0x0D, 0x01, 0x07, 0x02}; // 1.2.840.113549.1.7.2
-const Bytes kCommonName = {0x55, 0x04, 0x03};       // 2.5.4.3
-const Bytes kOrganisation = {0x55, 0x04, 0x0A};     // 2.5.4.10
+const Bytes kTstInfo = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D,
+                        0x01, 0x09, 0x10, 0x01, 0x04}; // 1.2.840.113549.1.9.16.1.4
+const Bytes kRfc3161 = {0x2B, 0x06, 0x01, 0x04, 0x01,
+                        0x82, 0x37, 0x03, 0x03, 0x01}; // 1.3.6.1.4.1.311.3.3.1
+const Bytes kCounterSignature = {0x2A, 0x86, 0x48, 0x86, 0xF7,
+                                 0x0D, 0x01, 0x09, 0x06}; // 1.2.840.113549.1.9.6
+const Bytes kSigningTime = {0x2A, 0x86, 0x48, 0x86, 0xF7,
+                            0x0D, 0x01, 0x09, 0x05}; // 1.2.840.113549.1.9.5
+const Bytes kCommonName = {0x55, 0x04, 0x03};        // 2.5.4.3
+const Bytes kOrganisation = {0x55, 0x04, 0x0A};      // 2.5.4.10
 
 struct Unreadable : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -137,14 +148,108 @@ void ReadSubject(const Element &name, Signature &signature) {
 
 // Whether a certificate is the one SignerInfo names by issuer and serial
 // number (Authenticode names the signer no other way); its subject if so.
-bool Matches(Der tbs, const Bytes &issuer, const Bytes &serial, Element &subject) {
+bool Matches(Der tbs, const Bytes &issuer, const Bytes &serial, Element &validity,
+             Element &subject) {
   tbs.Optional(kContext0); // version
   const Bytes ownSerial = tbs.Expect(kInteger, "a certificate serial number").Content();
   tbs.Expect(kSequence, "a certificate signature algorithm");
   const Bytes ownIssuer = tbs.Expect(kSequence, "a certificate issuer").Whole();
-  tbs.Expect(kSequence, "a certificate validity");
+  validity = tbs.Expect(kSequence, "a certificate validity");
   subject = tbs.Expect(kSequence, "a certificate subject");
   return ownIssuer == issuer && ownSerial == serial;
+}
+
+// A UTCTime or GeneralizedTime in UTC as 2026-03-01T12:34:56Z (fractions
+// of a second dropped).
+std::string Time(const Element &time) {
+  std::string digits(time.content, time.content + time.size);
+  if (time.tag == kUtcTime && digits.size() == 13) {
+    // Two-digit years: 50 to 99 are 1950 to 1999 (RFC 5280).
+    digits.insert(0, digits < "50" ? "20" : "19");
+  } else if (time.tag != kGeneralizedTime || digits.size() < 15) {
+    throw Unreadable("a time is not UTCTime or GeneralizedTime");
+  }
+  const bool fraction = digits.size() > 15 && digits[14] == '.';
+  if (digits.back() != 'Z' || (digits.size() != 15 && !fraction))
+    throw Unreadable("a time is not in UTC");
+  for (std::size_t i = 0; i < 14; ++i)
+    if (digits[i] < '0' || digits[i] > '9')
+      throw Unreadable("a time holds more than digits");
+  return digits.substr(0, 4) + "-" + digits.substr(4, 2) + "-" + digits.substr(6, 2) + "T" +
+         digits.substr(8, 2) + ":" + digits.substr(10, 2) + ":" + digits.substr(12, 2) + "Z";
+}
+
+// The SignedData of a ContentInfo, read up to its encapsulated content:
+// the signature's own, and an RFC 3161 token's.
+Der SignedDataOf(Der contentInfo) {
+  if (contentInfo.Expect(kOid, "a content type").Content() != kSignedData)
+    throw Unreadable("it holds no PKCS#7 signed data");
+  Der explicitContent(contentInfo.Expect(kContext0, "signed data"));
+  Der signedData(explicitContent.Expect(kSequence, "signed data"));
+  signedData.Expect(kInteger, "a version");
+  signedData.Expect(kSet, "digest algorithms");
+  return signedData;
+}
+
+// The time an RFC 3161 token gives: a ContentInfo holding SignedData that
+// encapsulates TSTInfo, whose fifth field is genTime.
+std::string TokenTime(const Element &token) {
+  Der signedData = SignedDataOf(Der(token));
+  Der encapsulated(signedData.Expect(kSequence, "a time stamp's content"));
+  if (encapsulated.Expect(kOid, "a time stamp's content type").Content() != kTstInfo)
+    throw Unreadable("its time stamp holds no time-stamp info");
+  Der wrapped(encapsulated.Expect(kContext0, "a time stamp's info"));
+  Der octets(wrapped.Expect(kOctetString, "a time stamp's info"));
+  Der info(octets.Expect(kSequence, "a time stamp's info"));
+  info.Expect(kInteger, "a time stamp's version");
+  info.Expect(kOid, "a time stamp's policy");
+  info.Expect(kSequence, "a time stamp's message imprint");
+  info.Expect(kInteger, "a time stamp's serial number");
+  return Time(info.Expect(kGeneralizedTime, "a time stamp's time"));
+}
+
+// The signing time of an Authenticode counter-signature: a SignerInfo
+// whose authenticated attributes hold it.
+std::string CounterSignatureTime(const Element &signerInfo) {
+  Der signer(signerInfo);
+  signer.Expect(kInteger, "a counter-signature's version");
+  signer.Expect(kSequence, "a counter-signer's issuer and serial number");
+  signer.Expect(kSequence, "a counter-signature's digest algorithm");
+  Der attributes(signer.Expect(kContext0, "a counter-signature's attributes"));
+  while (!attributes.AtEnd()) {
+    Der attribute(attributes.Expect(kSequence, "a counter-signature's attribute"));
+    const Bytes type = attribute.Expect(kOid, "a counter-signature's attribute type").Content();
+    Der values(attribute.Expect(kSet, "a counter-signature's attribute values"));
+    if (type == kSigningTime)
+      return Time(values.Next());
+  }
+  throw Unreadable("its counter-signature carries no signing time");
+}
+
+// The first time stamp among a signer info's unauthenticated attributes.
+void ReadTimeStamp(const Element &attributes, Signature &signature) {
+  try {
+    Der list(attributes);
+    while (!list.AtEnd()) {
+      Der attribute(list.Expect(kSequence, "an attribute"));
+      const Bytes type = attribute.Expect(kOid, "an attribute type").Content();
+      Der values(attribute.Expect(kSet, "attribute values"));
+      if (type == kRfc3161) {
+        signature.stamp = Signature::Stamp::Rfc3161;
+        signature.stampTime = TokenTime(values.Expect(kSequence, "a time stamp"));
+        return;
+      }
+      if (type == kCounterSignature) {
+        signature.stamp = Signature::Stamp::CounterSignature;
+        signature.stampTime = CounterSignatureTime(values.Expect(kSequence, "a counter-signature"));
+        return;
+      }
+    }
+  } catch (const Unreadable &error) {
+    signature.stamp = Signature::Stamp::Unreadable;
+    signature.stampTime.clear();
+    signature.stampProblem = error.what();
+  }
 }
 
 } // namespace
@@ -166,13 +271,7 @@ Signature ReadSignature(const Bytes &table) {
     // data() + 8, not &table[8]: a table of only its 8-byte header has no
     // element 8.
     Der top(table.data() + 8, Le32(&table[0]) - 8);
-    Der contentInfo(top.Expect(kSequence, "a content info"));
-    if (contentInfo.Expect(kOid, "a content type").Content() != kSignedData)
-      throw Unreadable("it holds no PKCS#7 signed data");
-    Der explicitContent(contentInfo.Expect(kContext0, "signed data"));
-    Der signedData(explicitContent.Expect(kSequence, "signed data"));
-    signedData.Expect(kInteger, "a version");
-    signedData.Expect(kSet, "digest algorithms");
+    Der signedData = SignedDataOf(Der(top.Expect(kSequence, "a content info")));
     signedData.Expect(kSequence, "signed content");
     const auto certificates = signedData.Optional(kContext0);
     signedData.Optional(kContext1);
@@ -182,16 +281,29 @@ Signature ReadSignature(const Bytes &table) {
     Der issuerAndSerial(signer.Expect(kSequence, "the signer's issuer and serial number"));
     const Bytes issuer = issuerAndSerial.Expect(kSequence, "the signer's issuer").Whole();
     const Bytes serial = issuerAndSerial.Expect(kInteger, "the signer's serial number").Content();
+    signer.Expect(kSequence, "the signer's digest algorithm");
+    signer.Optional(kContext0); // authenticated attributes
+    signer.Expect(kSequence, "the signer's signature algorithm");
+    signer.Expect(kOctetString, "the signer's signature");
+    if (const auto unauthenticated = signer.Optional(kContext1))
+      ReadTimeStamp(*unauthenticated, signature);
     if (certificates) {
       Der list(*certificates);
       while (!list.AtEnd()) {
         const Element certificate = list.Next();
         if (certificate.tag != kSequence)
           continue; // an attribute certificate or another kind
-        Element subject;
+        Element validity, subject;
         if (Matches(Der(Der(certificate).Expect(kSequence, "a certificate body")), issuer, serial,
-                    subject)) {
+                    validity, subject)) {
           ReadSubject(subject, signature);
+          try {
+            Der times(validity);
+            times.Next(); // not before
+            signature.certificateEnds = Time(times.Next());
+          } catch (const Unreadable &) {
+            // Who signed still counts; when it ends is left unsaid.
+          }
           signature.state = Signature::State::Signed;
           return signature;
         }

@@ -116,3 +116,10 @@ std::string WithThousands(unsigned long long number) {
     digits.insert(static_cast<std::size_t>(at), ",");
   return digits;
 }
+
+std::string Listing(const std::vector<std::string> &items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+  return text;
+}

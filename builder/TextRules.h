@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 bool IsWhiteSpace(char32_t code);
 bool IsControl(char32_t code);
@@ -20,3 +21,5 @@ std::string Escaped(const std::string &utf8);
 std::string Describe(char32_t code);
 // 1,281
 std::string WithThousands(unsigned long long number);
+// "a", "a and b", "a, b and c".
+std::string Listing(const std::vector<std::string> &items);

@@ -154,3 +154,18 @@ std::string ValidUtf8(const std::string &bytes) {
   }
   return text;
 }
+
+ByteOrderMark ByteOrderMarkOf(const std::string &bytes) {
+  // UTF-32 first: its little-endian mark begins as UTF-16's does.
+  if (bytes.compare(0, 4, std::string("\xFF\xFE\0\0", 4)) == 0)
+    return {Encoding::Utf32Le, 4};
+  if (bytes.compare(0, 4, std::string("\0\0\xFE\xFF", 4)) == 0)
+    return {Encoding::Utf32Be, 4};
+  if (bytes.compare(0, 2, "\xFF\xFE") == 0)
+    return {Encoding::Utf16Le, 2};
+  if (bytes.compare(0, 2, "\xFE\xFF") == 0)
+    return {Encoding::Utf16Be, 2};
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+    return {Encoding::Utf8, 3};
+  return {Encoding::None, 0};
+}

@@ -30,6 +30,15 @@ std::u16string EncodeUtf16(const std::u32string &text);
 inline std::u16string Utf8ToUtf16(const std::string &bytes) {
   return EncodeUtf16(DecodeUtf8(bytes));
 }
+// The encoding a byte-order mark at the start of a file names, and the
+// mark's length in bytes.
+enum class Encoding { None, Utf8, Utf16Le, Utf16Be, Utf32Le, Utf32Be };
+struct ByteOrderMark {
+  Encoding encoding;
+  std::size_t size;
+};
+ByteOrderMark ByteOrderMarkOf(const std::string &bytes);
+
 // Text from a file that may not be UTF-8: each byte that is no part of a
 // character shown as U+FFFD.
 std::string ValidUtf8(const std::string &bytes);

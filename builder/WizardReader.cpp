@@ -27,8 +27,6 @@ constexpr std::uint32_t kMostIconGroupBytes = 64 * 1024;
 constexpr std::uint32_t kMostAgreementBytes = 2u << 20;
 constexpr std::uint32_t kMostCertificateBytes = 1u << 20;
 
-const char kGetAgain[] = "Copy or download it again.";
-
 // "the text \"SAMPLE SOFTWARE…\"" or "the bytes 7F 45 4C 46 …".
 std::string Beginning(platform::File &file, std::uint64_t size) {
   Bytes start(static_cast<std::size_t>(std::min<std::uint64_t>(size, 24)));
@@ -188,7 +186,7 @@ Wizard Wizard::Open(const std::string &path) {
     read.emplace(ResourceTree::Read(file, *section, resources.virtualAddress));
   } catch (const ResourceTree::Damaged &error) {
     throw NotAWizard(path + " is a Windows program with a damaged resource directory (" +
-                     error.what() + "). " + "If it is a wizard, copy or download it again.");
+                     error.what() + "). " + kGetAgain);
   }
   const ResourceTree &tree = *read;
 

@@ -62,6 +62,11 @@ private:
   std::shared_ptr<platform::File> file_;
 };
 
+// What to do about a damaged wizard, said alike to its owner, who built
+// it, and to a customer, who got it.
+inline constexpr const char kGetAgain[] =
+    "If you built it, build it again; otherwise get it again from where it was published.";
+
 // Exit statuses of show and extract.
 enum ExitStatus { kIntact = 0, kDamaged = 1, kNotAWizard = 2 };
 

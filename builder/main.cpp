@@ -1,10 +1,12 @@
 // makewizard: makes a wizard from a stub and a package folder.
 #include "builder/Build.h"
+#include "builder/BuildPaths.h"
 #include "builder/Extract.h"
 #include "builder/Manifest.h"
 #include "builder/Platform.h"
 #include "builder/Refusal.h"
 #include "builder/Show.h"
+#include "builder/TextRules.h"
 #include "builder/WizardReader.h"
 #include "resources/PackageFormat.h"
 
@@ -14,8 +16,8 @@
 
 namespace {
 
-const char kUsage[] =
-    "Usage: makewizard build STUB PACKAGE_DIR OUTPUT.exe [--for-64bit-windows-only]\n"
+const std::string kUsage =
+    std::string("Usage: ") + kBuildSynopsis + " [--for-64bit-windows-only] [--overwrite]\n" +
     "       makewizard show WIZARD.exe [--json]\n"
     "       makewizard extract WIZARD.exe DIR [--overwrite]\n"
     "\n"
@@ -25,10 +27,14 @@ const char kUsage[] =
     "           --for-64bit-windows-only  the package is meant only for 64-bit Windows:\n"
     "                                     its files may come to 1,800 MiB instead of\n"
     "                                     1,280 MiB\n"
+    "           --overwrite               replace OUTPUT.exe if it exists\n"
+    "         Exit status 0 when the wizard was written, 1 when it was not (the\n"
+    "         message says why), 2 for a mistake in the command.\n"
     "show     prints what a wizard carries: its files, each checked against the\n"
     "         SHA-256 digest the wizard stores, the owner's texts, the agreement, the\n"
-    "         icon and who signed it. It names the signer but does not verify the\n"
-    "         signature: use signtool verify /pa or osslsigncode verify for that.\n"
+    "         icon, who signed it and when its time stamp says it was signed. It does\n"
+    "         not verify the signature: use signtool verify /pa or osslsigncode\n"
+    "         verify for that.\n"
     "         Exit status 0 when every file is intact, 1 when one is damaged, 2 when\n"
     "         the file is not a wizard makewizard reads.\n"
     "           --json  the same facts as JSON\n"
@@ -37,8 +43,9 @@ const char kUsage[] =
     "         written, 1 when one was not, 2 when the file is not a wizard.\n"
     "           --overwrite  replace files of the same names in DIR";
 
+// Two lines at most: what is wrong, and where the whole usage is.
 int UsageError(const std::string &problem) {
-  platform::PrintError("makewizard: " + problem + "\n\n" + kUsage);
+  platform::PrintError("makewizard: " + problem + "\nRun makewizard --help for how to use it.");
   return 2;
 }
 
@@ -48,7 +55,7 @@ namespace {
 
 // Each command's options; one ending in "=" takes a value.
 const std::map<std::string, std::vector<std::string>> kOptions = {
-    {"build", {"--for-64bit-windows-only", "--execution-level="}},
+    {"build", {"--for-64bit-windows-only", "--overwrite", "--execution-level=", "--cmake-build"}},
     {"show", {"--json"}},
     {"extract", {"--overwrite"}}};
 
@@ -79,10 +86,15 @@ bool Has(const std::vector<std::string> &options, const char *option) {
 
 int Build(const std::vector<std::string> &paths, const std::vector<std::string> &options) {
   if (paths.size() != 3)
-    return UsageError("build takes a stub, a package folder and an output file");
+    return UsageError("build takes a stub, a package folder and an output file, in that order (" +
+                      std::to_string(paths.size()) + (paths.size() == 1 ? " was" : " were") +
+                      " given)");
   BuildRequest request;
   request.executionLevel = kDefaultExecutionLevel;
   request.for64BitWindowsOnly = Has(options, "--for-64bit-windows-only");
+  request.overwrite = Has(options, "--overwrite");
+  // For the source tree's CMake build, which names its own options.
+  request.cmakeBuild = Has(options, "--cmake-build");
   const std::string levelOption = "--execution-level=";
   for (const std::string &option : options)
     if (option.compare(0, levelOption.size(), levelOption) == 0) {
@@ -96,7 +108,9 @@ int Build(const std::vector<std::string> &paths, const std::vector<std::string> 
   request.packageDir = paths[1];
   request.output = paths[2];
   try {
-    BuildWizard(request);
+    const BuiltWizard built = BuildWizard(request);
+    platform::PrintOut("Wrote " + built.path + " (" + WithThousands(built.size) +
+                       " bytes, SHA-256 " + Hex(built.digest) + ")");
     return 0;
   } catch (const Refusal &refusal) {
     platform::PrintError(refusal.what());
@@ -109,6 +123,9 @@ int Build(const std::vector<std::string> &paths, const std::vector<std::string> 
 } // namespace
 
 int MakeWizardMain(const std::vector<std::string> &arguments) {
+  for (const std::string &argument : arguments)
+    if (const std::string problem = platform::MisquotedArgument(argument); !problem.empty())
+      return UsageError(problem);
   if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
     platform::PrintOut(kUsage);
     return 0;

@@ -55,13 +55,23 @@ else()
   set(PAYLOAD_DIR "${PACKAGE_DIR}")
   list(TRANSFORM PAYLOAD_NAMES PREPEND "${PAYLOAD_DIR}/" OUTPUT_VARIABLE PAYLOAD_FILES)
   # Only the files there now: for a missing one makewizard says what is
-  # wrong, and a wizard it refused is made again by the next build.
+  # wrong, and a wizard it refused is made again by the next build. Where a
+  # name is missing, a file of the name in another letter case is the input,
+  # as makewizard takes it.
   set(PACKAGE_INPUTS)
-  foreach(file "${PACKAGE_DIR}/package.cmake" "${PACKAGE_DIR}/agreement.txt"
-               "${PACKAGE_DIR}/program.ico" ${PAYLOAD_FILES})
-    if(EXISTS "${file}" AND NOT IS_DIRECTORY "${file}")
-      list(APPEND PACKAGE_INPUTS "${file}")
+  foreach(name package.cmake agreement.txt program.ico ${PAYLOAD_NAMES})
+    if(EXISTS "${PACKAGE_DIR}/${name}" AND NOT IS_DIRECTORY "${PACKAGE_DIR}/${name}")
+      list(APPEND PACKAGE_INPUTS "${PACKAGE_DIR}/${name}")
+      continue()
     endif()
+    file(GLOB entries LIST_DIRECTORIES false RELATIVE "${PACKAGE_DIR}" "${PACKAGE_DIR}/*")
+    string(TOLOWER "${name}" wanted)
+    foreach(entry IN LISTS entries)
+      string(TOLOWER "${entry}" lowered)
+      if(lowered STREQUAL wanted)
+        list(APPEND PACKAGE_INPUTS "${PACKAGE_DIR}/${entry}")
+      endif()
+    endforeach()
   endforeach()
 endif()
 add_custom_target(package_payload DEPENDS ${PACKAGE_INPUTS})
@@ -80,7 +90,9 @@ function(wizard_from_stub target stub output)
     set(folder "${arg_FOLDER}")
     set(inputs ${arg_INPUTS})
   endif()
-  set(options)
+  # The build makes its wizard again over the one it made before; makewizard's
+  # advice names this build's options.
+  set(options --overwrite --cmake-build)
   if(WIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY)
     list(APPEND options --for-64bit-windows-only)
   endif()

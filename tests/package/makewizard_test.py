@@ -40,6 +40,9 @@ SAMPLE = os.path.join(ROOT, "resources", "sample-package")
 MIB = 1024 * 1024
 SAVE = "Save agreement.txt as UTF-8 (in Notepad: Save As, Encoding UTF-8)."
 ICON_NEEDS = "48, 32 and 16 pixel images at 32 bits per pixel"
+ORDER = ("build takes the stub, the package folder and the output, in that order: "
+         "makewizard build STUB PACKAGE_DIR OUTPUT.exe.")
+TO_UTF8 = "makewizard reads package.cmake as UTF-8 only. Save it as UTF-8 (in Notepad: Save As, Encoding UTF-8)."
 IDENTITY_RULE = ('a manifest identity name may hold only letters, digits, ".", "-" and "_" '
                  "(for example Owner.Package).")
 SETTINGS = {"PACKAGE_COMPANY_NAME": "ORVEN Sample Devices Ltd.",
@@ -74,6 +77,12 @@ def cmake_set(name, value):
     return b"set(" + name.encode() + b' "' + escaped + b'")\n'
 
 
+def mark_signed(data):
+    """A certificate table over the whole image, as far as headers tell."""
+    at = pe_reader.PE(data).directories_at + 8 * pe_reader.SECURITY
+    struct.pack_into("<II", data, at, len(data), 8)
+
+
 def write(path, data):
     with open(path, "wb") as f:
         f.write(data.encode() if isinstance(data, str) else data)
@@ -104,11 +113,12 @@ class Builder(unittest.TestCase):
     def path(self, name):
         return os.path.join(self.pkg, name)
 
-    def build(self, *options, stub=None, out=None, builder=(), windows_paths=False, **popen):
+    def build(self, *options, stub=None, pkg=None, out=None, builder=(), windows_paths=False,
+              **popen):
         if self.package_cmake is None and os.path.isdir(self.pkg):
             write(self.path("package.cmake"), b"# The owner's texts\n" + b"".join(
                 cmake_set(name, value) for name, value in self.settings.items()))
-        paths = [stub or args.stub, self.pkg, out or self.out]
+        paths = [stub or args.stub, pkg or self.pkg, out or self.out]
         if windows_paths:
             paths = ["Z:" + path.replace("/", "\\") for path in paths]
         command = [*(builder or [args.makewizard]), "build", *paths, *options]
@@ -123,10 +133,14 @@ class Builder(unittest.TestCase):
                              "no temporary file is left")
         return run.stderr.decode().rstrip("\n")
 
-    def built(self, *options):
-        run = self.build(*options)
+    def built(self, *options, **kwargs):
+        run = self.build(*options, **kwargs)
         self.assertEqual(run.returncode, 0, run.stderr)
-        return read(self.out)
+        image = read(self.out)
+        shown = kwargs.get("windows_paths") and "Z:" + self.out.replace("/", "\\") or self.out
+        self.assertEqual(run.stdout.decode(), f"Wrote {shown} ({len(image):,} bytes, SHA-256 "
+                         f"{hashlib.sha256(image).hexdigest()})\n")
+        return image
 
 
 class FolderRefusals(Builder):
@@ -136,9 +150,38 @@ class FolderRefusals(Builder):
         icon = "{pkg}/program.ico"
         cases = [
             ("no package.cmake", lambda: setattr(self, "package_cmake", b""),
-             "The package folder {pkg} has no package.cmake: add one that sets "
-             "PACKAGE_COMPANY_NAME, PACKAGE_LEGAL_COPYRIGHT and PACKAGE_IDENTITY_NAME, as "
-             "resources/sample-package/package.cmake does."),
+             'The package folder {pkg} has no package.cmake: add one with a set(NAME "value") '
+             "line for each of PACKAGE_COMPANY_NAME, PACKAGE_LEGAL_COPYRIGHT and "
+             "PACKAGE_IDENTITY_NAME, as the sample package's package.cmake has."),
+            ("a misspelled setting", lambda: self.own_cmake(b'set(PACKAGE_COPMANY_NAME "A")'),
+             pc + " line 2 sets PACKAGE_COPMANY_NAME, which is not a setting of package.cmake: "
+             "did you mean PACKAGE_COMPANY_NAME?"),
+            ("a setting without its PACKAGE_", lambda: self.own_cmake(b'set(COMPANY_NAME "A")'),
+             pc + " line 2 sets COMPANY_NAME, which is not a setting of package.cmake: did you "
+             "mean PACKAGE_COMPANY_NAME?"),
+            ("a setting without one of its words",
+             lambda: self.own_cmake(b'set(PACKAGE_COPYRIGHT "A")'),
+             pc + " line 2 sets PACKAGE_COPYRIGHT, which is not a setting of package.cmake: did "
+             "you mean PACKAGE_LEGAL_COPYRIGHT?"),
+            ("an unknown setting", lambda: self.own_cmake(b'set(PACKAGE_PRODUCT_NAME "A")'),
+             pc + " line 2 sets PACKAGE_PRODUCT_NAME, which is not a setting of package.cmake: "
+             "it sets only PACKAGE_COMPANY_NAME, PACKAGE_LEGAL_COPYRIGHT and "
+             "PACKAGE_IDENTITY_NAME (the product name, its version and the file names are fixed "
+             "in the stub). Remove that line."),
+            ("a repeated setting", lambda: self.own_cmake(b'set(PACKAGE_LEGAL_COPYRIGHT "A")'),
+             pc + " line 4 sets PACKAGE_LEGAL_COPYRIGHT again, after line 2: keep one of the "
+             "two lines."),
+            ("package.cmake in UTF-16", lambda: self.own_cmake(b"", "utf-16"),
+             pc + ' is UTF-16, as Notepad saves "Unicode": ' + TO_UTF8),
+            ("package.cmake in UTF-16 without a byte-order mark",
+             lambda: self.own_cmake(b"", "utf-16-le"),
+             pc + " holds NUL bytes between its letters, as UTF-16 without a byte-order mark "
+             "does: " + TO_UTF8),
+            ("package.cmake saved as package.cmake.txt",
+             lambda: os.rename(self.own_cmake(b""), self.path("package.cmake.txt")),
+             'The package folder {pkg} lacks "package.cmake", but holds "package.cmake.txt", '
+             "whose name ends in a second extension (Windows Explorer hides the last one): "
+             "rename that file to package.cmake."),
             ("identity not set", lambda: self.settings.pop("PACKAGE_IDENTITY_NAME"),
              pc + ' does not set PACKAGE_IDENTITY_NAME: add a line '
              'set(PACKAGE_IDENTITY_NAME "...").'),
@@ -252,6 +295,22 @@ class FolderRefusals(Builder):
                       write(self.path("package.cmake"), self.package_cmake)),
              pc + ' is larger than the 65,536 bytes makewizard reads of it: it holds three settings, '
              'set(NAME "value") lines, and comments.'),
+            ("a manual named with another apostrophe",
+             lambda: os.rename(self.path("VELNORIX_User'sManual.pdf"),
+                               self.path("VELNORIX_User\u2019sManual.pdf")),
+             "The package folder {pkg} lacks \"VELNORIX_User'sManual.pdf\", but holds "
+             "\"VELNORIX_User\u2019sManual.pdf\", whose name has \u2019 where the wizard's has ': "
+             "rename that file to VELNORIX_User'sManual.pdf."),
+            ("a readme without its extension, in another case",
+             lambda: os.rename(self.path("ReadMe_E.txt"), self.path("README_E")),
+             'The package folder {pkg} lacks "ReadMe_E.txt", but holds "README_E": rename that '
+             "file to ReadMe_E.txt."),
+            ("a readme of two names that differ in letter case",
+             lambda: os.rename(self.path("ReadMe_E.txt"), self.path("readme_e.txt"))
+             or write(self.path("README_E.TXT"), b""),
+             'The package folder {pkg} holds "README_E.TXT" and "readme_e.txt", which differ only '
+             "in letter case: Windows takes them for one file, ReadMe_E.txt. Keep only one of "
+             "them."),
 
             ("no readme", lambda: os.remove(self.path("ReadMe_E.txt")),
              'The package folder {pkg} lacks the file "ReadMe_E.txt": the wizard delivers '
@@ -268,6 +327,16 @@ class FolderRefusals(Builder):
                 change()
                 self.assertEqual(self.refusal(), expected.format(pkg=self.pkg))
                 self.assertFalse(os.path.exists(self.out), "nothing is written")
+
+    def own_cmake(self, line, encoding=None):
+        """package.cmake of the sample's settings with `line` as line 2."""
+        lines = [b"# The owner's texts", line] + [cmake_set(name, value).rstrip(b"\n")
+                                                  for name, value in self.settings.items()]
+        self.package_cmake = b"\n".join(lines) + b"\n"
+        if encoding:
+            self.package_cmake = self.package_cmake.decode().encode(encoding)
+        write(self.path("package.cmake"), self.package_cmake)
+        return self.path("package.cmake")
 
     def test_package_cmake_is_read_not_run(self):
         """Each line as CMake reads it, or refused by its number."""
@@ -306,13 +375,12 @@ class FolderRefusals(Builder):
     def test_the_ceiling_depends_on_the_windows_the_package_is_for(self):
         too_large_32 = ("The files of the package in {pkg} come to 1,281 MiB: on 32-bit "
                         "Windows the wizard cannot map a package of more than 1,280 MiB, so "
-                        "it could not start there. Split the package or make its files "
-                        "smaller; if it is meant only for 64-bit Windows, build it with "
-                        "--for-64bit-windows-only (in the CMake build: "
-                        "-DWIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY=ON), which allows 1,800 MiB.")
+                        "it could not start there. Make its files smaller or, if none of your "
+                        "customers runs 32-bit Windows, build with --for-64bit-windows-only, "
+                        "which allows 1,800 MiB.")
         too_large_64 = ("The files of the package in {pkg} come to 1,801 MiB: the wizard "
                         "cannot map a package of more than 1,800 MiB even on 64-bit Windows, "
-                        "so it could not start. Split the package or make its files smaller.")
+                        "so it could not start. Make its files smaller.")
         # A folder within the ceiling gets as far as the output's folder.
         nowhere = os.path.join(self.scratch, "nowhere", "Setup.exe")
         within = (f"The folder {os.path.dirname(nowhere)} of the output {nowhere} does not "
@@ -338,10 +406,6 @@ class StubAndOutputRefusals(Builder):
         return path
 
     def test_bad_stubs_are_refused_by_name(self):
-        def sign(data):
-            at = pe_reader.PE(data).directories_at + 8 * pe_reader.SECURITY
-            struct.pack_into("<II", data, at, len(data), 8)
-
         def rename_marker(data):
             data[:] = data.replace("WIZARD_STUB".encode("utf-16-le"), "WIZARD_STAB".encode("utf-16-le"))
 
@@ -352,7 +416,7 @@ class StubAndOutputRefusals(Builder):
         cases = [
             (os.path.join(self.scratch, "missing.exe"), "The stub {stub} does not exist"),
             (self.path("ReadMe_E.txt"), "{stub} is not a Windows program (it does not start as one)"),
-            (self.stub_variant("signed.exe", sign), "{stub} is signed"),
+            (self.stub_variant("signed.exe", mark_signed), "{stub} is signed"),
             (self.stub_variant("appended.exe", lambda d: d.extend(b"overlay")),
              "{stub} has 7 bytes after its last section"),
             (fifo, "{stub} cannot be read (it is a named pipe, not a file)"),
@@ -367,6 +431,38 @@ class StubAndOutputRefusals(Builder):
             with self.subTest(os.path.basename(stub)):
                 self.assertTrue(self.refusal(stub=stub).startswith(expected.format(stub=stub)))
                 self.assertFalse(os.path.exists(self.out))
+
+    def test_each_path_is_checked_for_what_it_is_first(self):
+        readme = self.path("ReadMe_E.txt")
+        folder = os.path.dirname(self.out)
+        cases = [
+            (dict(stub=self.pkg, pkg=args.stub),
+             f"The stub {self.pkg} is a folder and the package folder {args.stub} is a file: are "
+             "the two swapped? " + ORDER),
+            (dict(pkg=self.out, out=self.pkg),
+             f"The package folder {self.out} does not exist and the output {self.pkg} is a "
+             "folder: are the two swapped? " + ORDER),
+            (dict(stub=folder), f"The stub {folder} is a folder, not a file: " + ORDER),
+            (dict(pkg=readme), f"The package folder {readme} is a file: " + ORDER),
+        ]
+        for paths, expected in cases:
+            with self.subTest(paths):
+                self.assertEqual(self.refusal(**paths), expected)
+
+    def test_usage_errors_are_two_lines_that_point_to_help(self):
+        help_line = "Run makewizard --help for how to use it."
+        cases = [
+            ((), "no command given"),
+            (("build", args.stub, self.pkg), "build takes a stub, a package folder and an output "
+                                             "file, in that order (2 were given)"),
+            (("build", args.stub, self.pkg, self.out, "--overwrit"), "unknown option --overwrit"),
+            (("shw", self.out), 'unknown command "shw"'),
+        ]
+        for arguments, problem in cases:
+            with self.subTest(arguments):
+                run = subprocess.run([args.makewizard, *arguments], capture_output=True)
+                self.assertEqual((run.returncode, run.stderr.decode()),
+                                 (2, f"makewizard: {problem}\n{help_line}\n"))
 
     def test_bad_outputs_are_refused_and_a_failed_write_leaves_the_old_output(self):
         linked = os.path.join(os.path.dirname(self.out), "linked.exe")
@@ -384,20 +480,30 @@ class StubAndOutputRefusals(Builder):
             with self.subTest(out):
                 self.assertTrue(self.refusal(out=out).startswith(
                     expected.format(out=out, dir=os.path.dirname(out), pkg=self.pkg)))
+
+        # An output that exists is replaced only with --overwrite, a signed one too.
+        signed = self.stub_variant("signed.exe", mark_signed)
+        write(self.out, b"the wizard of yesterday")
+        for out, signed_text in ((self.out, ""), (signed, " and is signed")):
+            with self.subTest(out):
+                self.assertEqual(self.refusal(out=out), f"The output {out} already exists{signed_text}: "
+                                 "name another file, or add --overwrite to replace it.")
+        self.assertEqual(read(self.out), b"the wizard of yesterday")
+        self.built("--overwrite")
         write(self.out, b"the wizard of yesterday")
 
         def small_disk():
             resource.setrlimit(resource.RLIMIT_FSIZE, (256 * 1024, 256 * 1024))
             signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
         os.truncate(self.path("VELNORIX410aE.exe"), MIB)
-        message = self.refusal(preexec_fn=small_disk)
+        message = self.refusal("--overwrite", preexec_fn=small_disk)
         self.assertTrue(message.startswith(f"makewizard could not write the wizard {self.out} ("), message)
         self.assertTrue(message.endswith("nothing was written under that name. Free some space on "
                                          f"the disk of {folder} and build again."), message)
         # Stopped midway, too (a large sparse file, to be stopped in time).
         os.truncate(self.path("VELNORIX410aE.exe"), 1790 * MIB)
         run = subprocess.Popen([args.makewizard, "build", args.stub, self.pkg, self.out,
-                                "--for-64bit-windows-only"])
+                                "--for-64bit-windows-only", "--overwrite"])
         while not [f for f in os.listdir(folder) if "partial" in f] and run.poll() is None:
             time.sleep(0.01)
         run.terminate()
@@ -442,7 +548,7 @@ class WhatItWrites(Builder):
         for encoding, data in encodings:
             with self.subTest(encoding):
                 write(self.path("agreement.txt"), data)
-                image = self.built("--execution-level=asInvoker")
+                image = self.built("--execution-level=asInvoker", "--overwrite")
                 pe = pefile.PE(data=image)
                 got = resources(pe)
                 self.assertEqual(got[(RT_RCDATA, 201, 0x409)], expected_agreement.encode())
@@ -517,17 +623,40 @@ class WhatItWrites(Builder):
         os.makedirs(os.path.dirname(moved))
         os.rename(self.pkg, moved)
         self.pkg = moved
+        # A name in another letter case is the same file, as on Windows.
+        os.rename(self.path("ReadMe_E.txt"), self.path("readme_e.txt"))
         self.out = os.path.join(self.scratch, "second.exe")
-        run = self.build(cwd=os.path.dirname(moved))
-        self.assertEqual(run.returncode, 0, run.stderr)
-        self.assertEqual(read(self.out), first)
+        self.assertEqual(self.built(cwd=os.path.dirname(moved)), first)
         if args.makewizard_exe:
-            wine = os.environ.get("WINE") or shutil.which("wine64") or "/usr/lib/wine/wine64"
             self.out = os.path.join(self.scratch, "windows.exe")
-            run = self.build(builder=[wine, args.makewizard_exe], windows_paths=True,
-                             env=dict(os.environ, WINEDEBUG="-all"))
-            self.assertEqual(run.returncode, 0, run.stderr)
-            self.assertEqual(read(self.out), first, "the Windows builder writes the same bytes")
+            self.assertEqual(self.built(**windows_builder()), first,
+                             "the Windows builder writes the same bytes")
+
+    def test_the_windows_builder_names_what_arrived(self):
+        if not args.makewizard_exe:
+            self.skipTest("no --makewizard-exe")
+        stub, pkg, out = ("Z:" + path.replace("/", "\\") for path in (args.stub, self.pkg, self.out))
+        # cmd's "Z:\...\package\" Z:\...\Setup.exe, as the C runtime splits it.
+        misquoted = f'{pkg}" {out}'
+        run = subprocess.run([windows_builder()["builder"][0], args.makewizard_exe, "build", stub,
+                              misquoted], capture_output=True, env=windows_builder()["env"])
+        self.assertEqual((run.returncode, run.stderr.decode()), (2, (
+            f"makewizard: the argument <{misquoted}> holds a quote, left there by a backslash "
+            'before a closing quote (\\"), which also joins what follows: end a quoted folder '
+            'without its backslash, as in "C:\\My Package".\n'
+            "Run makewizard --help for how to use it.\n")))
+        manual, typographic = "VELNORIX_User'sManual.pdf", "VELNORIX_User\u2019sManual.pdf"
+        os.rename(self.path(manual), self.path(typographic))
+        self.assertEqual(self.refusal(**windows_builder()), (
+            f'The package folder {pkg} lacks "{manual}", but holds "{typographic}", whose name has '
+            f"\u2019 where the wizard's has ': rename that file to {manual}."))
+
+
+def windows_builder():
+    """build()'s arguments for the Windows builder under Wine."""
+    wine = os.environ.get("WINE") or shutil.which("wine64") or "/usr/lib/wine/wine64"
+    return dict(builder=[wine, args.makewizard_exe], windows_paths=True,
+                env=dict(os.environ, WINEDEBUG="-all"))
 
 
 def main():

@@ -80,7 +80,7 @@ CASES = [
          options=("-DWIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY=ON",),
          refusal="The files of the package in {pkg} come to 1,801 MiB: the wizard cannot map a "
                  "package of more than 1,800 MiB even on 64-bit Windows, so it could not start. "
-                 "Split the package or make its files smaller."),
+                 "Make its files smaller."),
 
     Case("identity with &", identity="A&B.Package",
          refusal='{pc} sets PACKAGE_IDENTITY_NAME to "A&B.Package", which holds "&": '
@@ -112,9 +112,9 @@ CASES = [
     Case("too large for 32-bit Windows", payload_mib=1300,
          refusal="The files of the package in {pkg} come to 1,301 MiB: on 32-bit Windows the "
                  "wizard cannot map a package of more than 1,280 MiB, so it could not start "
-                 "there. Split the package or make its files smaller; if it is meant only for "
-                 "64-bit Windows, build it with --for-64bit-windows-only (in the CMake build: "
-                 "-DWIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY=ON), which allows 1,800 MiB."),
+                 "there. Make its files smaller or, if none of your customers runs 32-bit "
+                 "Windows, configure with -DWIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY=ON, which "
+                 "allows 1,800 MiB."),
 ]
 
 

@@ -20,6 +20,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -32,7 +33,8 @@ SAMPLE = os.path.join(ROOT, "resources", "sample-package")
 PAYLOAD = {"VELNORIX410aE.exe": b"MZ" + hashlib.shake_256(b"installer").digest(300 * 1024),
            "VELNORIX_User'sManual.pdf": b"%PDF-1.4 manual",
            "ReadMe_E.txt": b"Read me.\r\n"}
-GET_AGAIN = "Get the wizard again from where it was published."
+GET_AGAIN = "If you built it, build it again; otherwise get it again from where it was published."
+MIB = 1024 * 1024
 args = None
 
 
@@ -143,14 +145,14 @@ class ShowAndExtract(unittest.TestCase):
         self.assertEqual(
             {key: facts[key] for key in ("company_name", "legal_copyright", "identity_name",
                                          "product_version", "file_version", "agreement", "icon",
-                                         "signature", "stub_format")},
+                                         "signature", "stub_format", "above_32bit_ceiling")},
             {"company_name": "ORVEN Sample Devices Ltd.",
              "legal_copyright": "Copyright (C) 2026 ORVEN Sample Devices Ltd. Sample package.",
              "identity_name": "ORVEN.VELNORIX410aPackageE",
              "product_version": "4.1.0.0", "file_version": "4.1.0.0",
              "agreement": {"first_line": agreement[0], "lines": len(agreement)},
              "icon": [{"width": size, "height": size, "bits_per_pixel": 32} for size in (48, 32, 16)],
-             "signature": None, "stub_format": 1})
+             "signature": None, "stub_format": 1, "above_32bit_ceiling": False})
         status, out, _ = run("show", self.wizard)
         self.assertEqual(status, 0)
         self.assertIn(f"  VELNORIX410aE.exe          307,202 bytes  intact\n"
@@ -193,6 +195,22 @@ class ShowAndExtract(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(target)), sorted(PAYLOAD))
         self.assertEqual(read(os.path.join(target, "VELNORIX410aE.exe")), b"yesterday's")
 
+    def test_a_wizard_above_the_32bit_ceiling_says_so(self):
+        package = self.folder()
+        for name in ("package.cmake", "agreement.txt", "program.ico"):
+            shutil.copy(os.path.join(SAMPLE, name), package)
+        for name, data in PAYLOAD.items():
+            write(os.path.join(package, name), data)
+        # Sparse: 1,281 MiB in all.
+        others = sum(len(data) for name, data in PAYLOAD.items() if name != "VELNORIX410aE.exe")
+        os.truncate(os.path.join(package, "VELNORIX410aE.exe"), 1281 * MIB - others)
+        wizard = os.path.join(self.folder(), "Large.exe")
+        self.assertEqual(run("build", args.stub, package, wizard, "--for-64bit-windows-only")[0], 0)
+        os.remove(os.path.join(package, "VELNORIX410aE.exe"))
+        self.assertIn("\n32-bit Windows   will not start it: its files come to 1,281 MiB, above the 1,280 MiB "
+                      "a wizard can map there\n", run("show", wizard)[1])
+        self.assertTrue(self.show(wizard)[1]["above_32bit_ceiling"])
+
     def test_a_full_disk_leaves_nothing_half_written(self):
         target = self.folder()
 
@@ -220,14 +238,39 @@ class ShowAndExtract(unittest.TestCase):
                 "-days", "2", "-extfile", "signer.ext", "-out", "signer.pem")
         write(os.path.join(pki, "chain.pem"),
               read(os.path.join(pki, "signer.pem")) + read(os.path.join(pki, "ca.pem")))
-        signed = os.path.join(pki, "Signed.exe")
-        subprocess.run(["osslsigncode", "sign", "-certs", "chain.pem", "-key", "signer.key", "-h", "sha256",
-                        "-in", self.wizard, "-out", signed], cwd=pki, check=True, capture_output=True)
-        status, facts = self.show(signed)
-        self.assertEqual((status, facts["signature"]), (0, {
-            "signer": "Signé Signer", "organisation": "Société Générale 株式会社", "verified": False}))
-        self.assertIn("\nSignature        signed by Signé Signer, Société Générale 株式会社 "
-                      "(not verified here)\n", run("show", signed)[1])
+        ends = subprocess.run(["openssl", "x509", "-enddate", "-noout", "-in", "signer.pem"], cwd=pki,
+                              check=True, capture_output=True, text=True).stdout
+        ends = time.strftime("%Y-%m-%dT%H:%M:%SZ", time.strptime(ends.strip(), "notAfter=%b %d %H:%M:%S %Y GMT"))
+        # A time-stamp authority of the same CA, for osslsigncode's own RFC 3161 tokens.
+        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "tsa.key", "-out", "tsa.csr",
+                "-subj", "/CN=Show Test TSA")
+        write(os.path.join(pki, "tsa.ext"), b"extendedKeyUsage=critical,timeStamping\n")
+        openssl("x509", "-req", "-in", "tsa.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+                "-days", "2", "-extfile", "tsa.ext", "-out", "tsa.pem")
+        write(os.path.join(pki, "tsa-chain.pem"), read(os.path.join(pki, "tsa.pem")) + read(os.path.join(pki, "ca.pem")))
+        local_tsa = "-TSA-certs" in subprocess.run(["osslsigncode", "--help"], capture_output=True, text=True).stdout
+        cases = [
+            ("no time stamp", (), None,
+             f"none: the signature ends when the certificate does ({ends[:10]} {ends[11:19]} UTC)"),
+            ("an RFC 3161 time stamp",
+             ("-TSA-certs", "tsa-chain.pem", "-TSA-key", "tsa.key", "-TSA-time", "1767312000"),
+             {"time": "2026-01-02T00:00:00Z", "kind": "RFC 3161"},
+             "2026-01-02 00:00:00 UTC (RFC 3161, not verified here)"),
+        ]
+        for name, options, stamp, stamp_text in cases:
+            with self.subTest(name):
+                if options and not local_tsa:
+                    self.skipTest("this osslsigncode makes no time stamps of its own (-TSA-certs)")
+                signed = os.path.join(pki, name.replace(" ", "-") + ".exe")
+                subprocess.run(["osslsigncode", "sign", "-certs", "chain.pem", "-key", "signer.key", "-h",
+                                "sha256", *options, "-in", self.wizard, "-out", signed], cwd=pki, check=True,
+                               capture_output=True)
+                status, facts = self.show(signed)
+                self.assertEqual((status, facts["signature"]), (0, {
+                    "signer": "Signé Signer", "organisation": "Société Générale 株式会社",
+                    "certificate_ends": ends, "time_stamp": stamp, "verified": False}))
+                self.assertIn("\nSignature        signed by Signé Signer, Société Générale 株式会社 "
+                              f"(not verified here)\nTime stamp       {stamp_text}\n", run("show", signed)[1])
         target = self.folder()
         self.assertEqual(run("extract", signed, target)[0], 0)
         self.assertEqual(read(os.path.join(target, "VELNORIX410aE.exe")), PAYLOAD["VELNORIX410aE.exe"])
@@ -237,7 +280,7 @@ class ShowAndExtract(unittest.TestCase):
         status, _, err = run("show", cut)
         self.assertEqual((status, err), (2, (
             f"{cut} is cut short: it holds {len(read(signed)) - 10:,} of the {len(read(signed)):,} bytes its "
-            "headers describe. Copy or download it again.")))
+            "headers describe. " + GET_AGAIN)))
 
     def test_what_is_not_a_wizard_is_named_by_show_and_extract(self):
         marker = b"wizard stub format 1\n"
@@ -253,10 +296,10 @@ class ShowAndExtract(unittest.TestCase):
              "{p} is not a Windows program (it starts with the bytes 7F 45 4C 46 02 01 01 00 …)."),
             (self.file("empty.exe", b""), "{p} is empty."),
             (self.file("headers.exe", self.image[:300]),
-             "{p} is cut short: it ends after 300 bytes, within its headers. Copy or download it again."),
+             "{p} is cut short: it ends after 300 bytes, within its headers. " + GET_AGAIN),
             (self.file("cut.exe", self.image[:len(self.image) // 2]),
              f"{{p}} is cut short: it holds {len(self.image) // 2:,} of the {len(self.image):,} bytes its "
-             "headers describe. Copy or download it again."),
+             "headers describe. " + GET_AGAIN),
             (self.file("missing.exe"), "{p} does not exist: name the wizard's .exe file."),
             # Refused by name, not waited on.
             (self.fifo("pipe.exe"), "{p} cannot be read (it is a named pipe, not a file): check that it is a "
@@ -282,12 +325,11 @@ class ShowAndExtract(unittest.TestCase):
         pe_at = struct.unpack_from("<I", image, 0x3C)[0]
         sections_at = pe_at + 24 + struct.unpack_from("<H", image, pe_at + 20)[0]
         resources_at = pe.directories_at + 8 * pe_reader.RESOURCE
-        damaged_directory = ("{p} is a Windows program with a damaged resource directory (%s). If it is a "
-                             "wizard, copy or download it again.")
+        damaged_directory = "{p} is a Windows program with a damaged resource directory (%s). " + GET_AGAIN
 
         def cut(size):
             return image[:size], (f"{{p}} is cut short: it ends after {size:,} bytes, within its headers. "
-                                  "Copy or download it again.")
+                                  + GET_AGAIN)
 
         def changed(change, why):
             data = bytearray(image)
@@ -320,8 +362,7 @@ class ShowAndExtract(unittest.TestCase):
             "in the section table": cut(sections_at + 20),
             "a PE header offset that wraps in 32 bits": (
                 image[:0x3C] + struct.pack("<I", 0xFFFFFFF0) + image[0x40:],
-                f"{{p}} is cut short: it ends after {len(image):,} bytes, within its headers. Copy or download "
-                "it again."),
+                f"{{p}} is cut short: it ends after {len(image):,} bytes, within its headers. " + GET_AGAIN),
             "resources in no section": (
                 image[:resources_at] + struct.pack("<I", 0x7FFF0000) + image[resources_at + 4:],
                 "{p} is a Windows program but not a wizard made by makewizard."),
