@@ -14,6 +14,7 @@
 #include "builder/Sha256.h"
 #include "builder/StubMarker.h"
 #include "builder/VersionRecord.h"
+#include "package/Crc32c.h"
 #include "resources/PackageFormat.h"
 
 #include <algorithm>
@@ -51,11 +52,19 @@ private:
   std::uint64_t position_ = 0;
 };
 
-// A payload file, read once in chunks as it is written, its digest taken
-// on the way.
+// What the wizard and makewizard show check a payload file against.
+struct PayloadSums {
+  Digest sha256;
+  std::uint32_t crc32c;
+};
+using PackageSums = std::array<PayloadSums, package_format::kItemCount>;
+static_assert(sizeof(Digest) == package_format::kDigestBytes);
+
+// A payload file, read once in chunks as it is written, its sums taken on
+// the way.
 class PayloadSource : public DataSource {
 public:
-  PayloadSource(const PayloadFile &file, Digest &digest) : file_(file), digest_(digest) {}
+  PayloadSource(const PayloadFile &file, PayloadSums &sums) : file_(file), sums_(sums) {}
   void WriteTo(Sink &sink) override {
     std::optional<platform::File> file;
     try {
@@ -65,6 +74,7 @@ public:
     }
     Bytes chunk(kChunkBytes);
     Sha256 sha256;
+    Crc32c crc32c;
     std::uint64_t done = 0;
     for (;;) {
       std::size_t got;
@@ -78,34 +88,46 @@ public:
       if (done + got > file_.size)
         break;
       sha256.Add(chunk.data(), got);
+      crc32c.Add(chunk.data(), got);
       sink.Write(chunk.data(), got);
       done += got;
     }
     if (done != file_.size || file->Read(chunk.data(), 1) != 0)
       throw Refusal(file_.path +
                     " changed while makewizard read it: build again when nothing writes to it.");
-    digest_ = sha256.Finish();
+    sums_ = {sha256.Finish(), crc32c.Value()};
   }
 
 private:
   PayloadFile file_;
-  Digest &digest_;
+  PayloadSums &sums_;
 };
 
-using PayloadDigests = std::array<Digest, package_format::kItemCount>;
-static_assert(sizeof(Digest) == package_format::kDigestBytes);
-
-// The payload's digests, known once the files have been written before it.
-class DigestsSource : public DataSource {
+// The payload's digests or checksums, known once the files have been
+// written before them.
+class SumsSource : public DataSource {
 public:
-  explicit DigestsSource(const PayloadDigests &digests) : digests_(digests) {}
+  enum class Kind { Sha256, Crc32c };
+  SumsSource(const PackageSums &sums, Kind kind) : sums_(sums), kind_(kind) {}
+  std::uint32_t Size() const {
+    return static_cast<std::uint32_t>(kind_ == Kind::Sha256 ? package_format::kDigestsBytes
+                                                            : package_format::kChecksumsBytes);
+  }
   void WriteTo(Sink &sink) override {
-    for (const Digest &digest : digests_)
-      sink.Write(digest.data(), digest.size());
+    for (const PayloadSums &sums : sums_) {
+      if (kind_ == Kind::Sha256) {
+        sink.Write(sums.sha256.data(), sums.sha256.size());
+      } else {
+        std::uint8_t crc[package_format::kChecksumBytes];
+        PutLe32(crc, sums.crc32c);
+        sink.Write(crc, sizeof crc);
+      }
+    }
   }
 
 private:
-  const PayloadDigests &digests_;
+  const PackageSums &sums_;
+  Kind kind_;
 };
 
 // Where the stub's resource section and its relocations are.
@@ -208,6 +230,7 @@ void CheckNothingToReplace(const ResourceTree &tree, const std::string &path) {
     added.emplace_back(kRcData, ResourceId::Named(item.resourceName));
   const std::pair<ResourceId, ResourceId> others[] = {
       {kRcData, ResourceId::Named(PACKAGE_SHA256_RESOURCE)},
+      {kRcData, ResourceId::Named(PACKAGE_CRC32C_RESOURCE)},
       {kRcData, ResourceId::Ordinal(PACKAGE_AGREEMENT_ID)},
       {ResourceId::Ordinal(kRtGroupIcon), ResourceId::Ordinal(PACKAGE_ICON_GROUP_ID)},
       {ResourceId::Ordinal(kRtVersion), ResourceId::Ordinal(1)},
@@ -227,7 +250,7 @@ void CheckNothingToReplace(const ResourceTree &tree, const std::string &path) {
 }
 
 void AddPackage(ResourceTree &tree, const Package &package, const BuildRequest &request,
-                bool for64BitStub, PayloadDigests &digests) {
+                bool for64BitStub, PackageSums &sums) {
   const ResourceId english = ResourceId::Ordinal(kLanguageEnglishUs);
   const auto bytes = [](Bytes content) {
     ResourceData data;
@@ -253,14 +276,18 @@ void AddPackage(ResourceTree &tree, const Package &package, const BuildRequest &
   for (std::size_t i = 0; i < package.payload.size(); ++i) {
     ResourceData data;
     data.size = static_cast<std::uint32_t>(package.payload[i].size);
-    data.source = std::make_shared<PayloadSource>(package.payload[i], digests[i]);
+    data.source = std::make_shared<PayloadSource>(package.payload[i], sums[i]);
     tree.Add(kRcData, ResourceId::Named(package_format::kItems[i].resourceName), english,
              std::move(data));
   }
-  ResourceData digestData;
-  digestData.size = static_cast<std::uint32_t>(digests.size() * sizeof(Digest));
-  digestData.source = std::make_shared<DigestsSource>(digests);
-  tree.Add(kRcData, ResourceId::Named(PACKAGE_SHA256_RESOURCE), english, std::move(digestData));
+  for (const auto &[name, kind] : {std::pair{PACKAGE_SHA256_RESOURCE, SumsSource::Kind::Sha256},
+                                   std::pair{PACKAGE_CRC32C_RESOURCE, SumsSource::Kind::Crc32c}}) {
+    auto source = std::make_shared<SumsSource>(sums, kind);
+    ResourceData data;
+    data.size = source->Size();
+    data.source = std::move(source);
+    tree.Add(kRcData, ResourceId::Named(name), english, std::move(data));
+  }
 }
 
 // Copies [from, to) of the stub.
@@ -323,8 +350,8 @@ BuiltWizard BuildWizard(const BuildRequest &request) {
     const Package package = ReadPackageFolder(folder, ceiling);
     CheckOutput(outputPath, stubPath, package.inputs, request.overwrite);
 
-    PayloadDigests digests{};
-    AddPackage(tree, package, request, image.Is64Bit(), digests);
+    PackageSums sums{};
+    AddPackage(tree, package, request, image.Is64Bit(), sums);
 
     // The stub's sections stay where they are up to its resources; the new
     // resource section starts on the next page in the file, read-only, and

@@ -123,11 +123,10 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
           },
           overwrite ? Output::Existing::Replace : Output::Existing::Keep, false);
       OutputSink sink(output);
-      const Digest digest = wizard.Read(item, &sink);
-      if (digest != wizard.digests[i]) {
+      const std::string mismatch = wizard.Mismatch(i, wizard.Read(item, &sink));
+      if (!mismatch.empty()) {
         // The output's destructor deletes what was written.
-        platform::PrintError(item.name + " is damaged in " + wizardPath + " (its SHA-256 is " +
-                             Hex(digest) + ", the wizard stored " + Hex(wizard.digests[i]) +
+        platform::PrintError(item.name + " is damaged in " + wizardPath + " (" + mismatch +
                              "): nothing of it was written to " + folder + ". " + kGetAgain);
         status = kDamaged;
         continue;

@@ -16,6 +16,7 @@ struct Checked {
   std::uint64_t size = 0;
   std::optional<Digest> digest;
   std::string state; // "intact", "damaged" or "missing"
+  std::string mismatch;
 };
 
 // Invisible characters escaped too: the JSON reads the same to a program,
@@ -229,6 +230,8 @@ void PrintText(const Wizard &wizard, const std::vector<Checked> &checked) {
         out += "      " + wizard.digestsProblem + "\n";
       else if (*checked[i].digest != wizard.digests[i])
         out += "      stored  " + Hex(wizard.digests[i]) + "\n";
+      else if (!checked[i].mismatch.empty())
+        out += "      " + checked[i].mismatch + "\n";
     }
     if (checked[i].state != "intact")
       damaged.push_back(item.name + " is " + checked[i].state);
@@ -349,12 +352,12 @@ int ShowWizard(const std::string &argument, bool json) {
     bool intact = true;
     for (std::size_t i = 0; i < wizard.items.size(); ++i) {
       const WizardItem &item = wizard.items[i];
-      Checked check{item.data ? item.data->size : 0, std::nullopt, "missing"};
+      Checked check{item.data ? item.data->size : 0, std::nullopt, "missing", ""};
       if (item.data) {
-        check.digest = wizard.Read(item, nullptr);
-        check.state = wizard.digestsProblem.empty() && *check.digest == wizard.digests[i]
-                          ? "intact"
-                          : "damaged";
+        const ItemSums sums = wizard.Read(item, nullptr);
+        check.digest = sums.sha256;
+        check.mismatch = wizard.Mismatch(i, sums);
+        check.state = check.mismatch.empty() ? "intact" : "damaged";
       }
       intact = intact && check.state == "intact";
       checked.push_back(check);

@@ -7,6 +7,7 @@
 #include "builder/StubMarker.h"
 #include "builder/TextRules.h"
 #include "builder/Utf.h"
+#include "package/Crc32c.h"
 #include "resources/PackageFormat.h"
 
 #include <algorithm>
@@ -117,15 +118,39 @@ public:
   explicit HashingSink(Sink *next) : next_(next) {}
   void Write(const std::uint8_t *data, std::size_t size) override {
     sha256_.Add(data, size);
+    crc32c_.Add(data, size);
     if (next_)
       next_->Write(data, size);
   }
-  Digest Finish() { return sha256_.Finish(); }
+  ItemSums Finish() { return {sha256_.Finish(), crc32c_.Value()}; }
 
 private:
   Sha256 sha256_;
+  Crc32c crc32c_;
   Sink *next_;
 };
+
+// The stored sums of every item, `width` bytes each; empty with `problem`
+// set when they cannot be used.
+std::optional<Bytes> StoredSums(const std::optional<ResourceData> &stored, std::size_t count,
+                                std::size_t width, const char *what, std::string &problem) {
+  if (!stored) {
+    problem = std::string("the wizard carries no ") + what + " to check it against";
+    return std::nullopt;
+  }
+  if (stored->size != count * width) {
+    problem = std::string("the wizard's ") + what + " are " + std::to_string(stored->size) +
+              " bytes instead of " + std::to_string(count * width);
+    return std::nullopt;
+  }
+  return Contents(*stored);
+}
+
+std::string Hex32(std::uint32_t value) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08x", value);
+  return text;
+}
 
 } // namespace
 
@@ -218,7 +243,8 @@ Wizard Wizard::Open(const std::string &path) {
       throw NotAWizard(
           path + " is a wizard stub without a package: makewizard build makes a wizard of it and "
                  "a package folder.");
-    if (marker.format != WIZARD_STUB_FORMAT)
+    // Every earlier format carries what show and extract check.
+    if (marker.format < 1 || marker.format > WIZARD_STUB_FORMAT)
       throw NotAWizard(path + " is a wizard made by makewizard " + std::to_string(marker.format) +
                        ", this is makewizard " + std::to_string(WIZARD_STUB_FORMAT) +
                        ": look inside it with makewizard " + std::to_string(marker.format) + ".");
@@ -226,20 +252,23 @@ Wizard Wizard::Open(const std::string &path) {
     break;
   }
 
-  const std::size_t expected = wizard.items.size() * sizeof(Digest);
-  if (!digests) {
-    wizard.digestsProblem = "the wizard carries no digests to check it against";
-  } else if (digests->size != expected) {
-    wizard.digestsProblem = "the wizard's digests are " + std::to_string(digests->size) +
-                            " bytes instead of " + std::to_string(expected);
-  } else {
-    const Bytes stored = Contents(*digests);
-    for (std::size_t i = 0; i < wizard.items.size(); ++i) {
+  const std::size_t count = wizard.items.size();
+  if (const auto stored =
+          StoredSums(digests, count, sizeof(Digest), "digests", wizard.digestsProblem))
+    for (std::size_t i = 0; i < count; ++i) {
       Digest digest;
-      std::copy_n(stored.begin() + static_cast<std::ptrdiff_t>(i * sizeof(Digest)), sizeof(Digest),
+      std::copy_n(stored->begin() + static_cast<std::ptrdiff_t>(i * sizeof(Digest)), sizeof(Digest),
                   digest.begin());
       wizard.digests.push_back(digest);
     }
+  // Format 2 on: the checksums the wizard itself checks.
+  if (wizard.format.value_or(1) >= 2 && wizard.digestsProblem.empty()) {
+    const auto checksums =
+        Find(tree, PACKAGE_RESOURCE_TYPE, ResourceId::Named(PACKAGE_CRC32C_RESOURCE));
+    if (const auto stored = StoredSums(checksums, count, package_format::kChecksumBytes,
+                                       "checksums", wizard.digestsProblem))
+      for (std::size_t i = 0; i < count; ++i)
+        wizard.checksums.push_back(Le32(stored->data() + i * package_format::kChecksumBytes));
   }
 
   // What the owner's texts, agreement and icon say, where they can be read.
@@ -264,7 +293,18 @@ Wizard Wizard::Open(const std::string &path) {
   return wizard;
 }
 
-Digest Wizard::Read(const WizardItem &item, Sink *sink) const {
+std::string Wizard::Mismatch(std::size_t index, const ItemSums &sums) const {
+  if (!digestsProblem.empty())
+    return digestsProblem;
+  if (sums.sha256 != digests[index])
+    return "its SHA-256 is " + Hex(sums.sha256) + ", the wizard stored " + Hex(digests[index]);
+  if (!checksums.empty() && sums.crc32c != checksums[index])
+    return "its CRC-32C is " + Hex32(sums.crc32c) + ", the wizard stored " +
+           Hex32(checksums[index]);
+  return "";
+}
+
+ItemSums Wizard::Read(const WizardItem &item, Sink *sink) const {
   HashingSink hashing(sink);
   if (item.data)
     item.data->source->WriteTo(hashing);

@@ -27,6 +27,13 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+// What reading a payload item gives: its SHA-256, and its CRC-32C, which
+// the wizard itself checks.
+struct ItemSums {
+  Digest sha256;
+  std::uint32_t crc32c = 0;
+};
+
 struct WizardItem {
   std::string name;                 // the name it is delivered under
   std::optional<ResourceData> data; // nothing: the wizard lacks it
@@ -44,9 +51,10 @@ public:
   // makewizard, which carries no marker.
   std::optional<unsigned long> format;
   std::vector<WizardItem> items;
-  // The stored digests, or why they cannot be used (the wizard then
-  // refuses every item as damaged).
+  // The stored digests and (from format 2 on) checksums, or why they cannot
+  // be used (the wizard then refuses every item as damaged).
   std::vector<Digest> digests;
+  std::vector<std::uint32_t> checksums;
   std::string digestsProblem;
   std::optional<VersionFacts> version;
   std::optional<std::string> identityName;
@@ -55,8 +63,11 @@ public:
   Signature signature;
 
   // Streams the item's bytes in chunks through `sink` (if given); returns
-  // their SHA-256. Throws platform::SystemError when the file cannot be read.
-  Digest Read(const WizardItem &item, Sink *sink) const;
+  // their sums. Throws platform::SystemError when the file cannot be read.
+  ItemSums Read(const WizardItem &item, Sink *sink) const;
+  // Empty when item `index` read as `sums` matches what the wizard stored
+  // for it; else how it differs ("its SHA-256 is ..., the wizard stored ...").
+  std::string Mismatch(std::size_t index, const ItemSums &sums) const;
 
 private:
   std::shared_ptr<platform::File> file_;

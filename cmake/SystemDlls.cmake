@@ -13,13 +13,12 @@
 #   shell32, ole32:  folder browser, shell copy, COM; loaded only when used
 #   shlwapi:         path qualification, used only by the run
 #   advapi32:        random names and security descriptors for staging
-#   bcrypt:          the payload's digests, checked by the run
 # What planting really threatens is what these load in turn by bare name
 # and that is not a KnownDLL: app/DllSearch.h lists those.
 # kernel32 and msvcrt stay ordinary imports: the program cannot start
 # without them, and they pull in nothing but ntdll. ntdll itself (imported
 # by the staging folder) is in every process before it starts.
-set(SYSTEM_DLLS user32 gdi32 comctl32 shell32 ole32 shlwapi advapi32 bcrypt)
+set(SYSTEM_DLLS user32 gdi32 comctl32 shell32 ole32 shlwapi advapi32)
 
 add_library(system_dlls_plain INTERFACE)
 target_link_libraries(system_dlls_plain INTERFACE ${SYSTEM_DLLS})

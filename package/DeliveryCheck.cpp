@@ -1,8 +1,8 @@
 #include "package/DeliveryCheck.h"
 
+#include "package/PayloadItem.h"
+#include "package/PhaseMarks.h"
 #include "win32/Handle.h"
-
-#include <cstring>
 
 namespace {
 
@@ -17,20 +17,22 @@ HANDLE OpenSharingEverything(const std::wstring &path) {
 
 } // namespace
 
-bool FileMatches(const std::wstring &path, const PayloadStream &stream, const Patience &patience) {
+bool FileMatches(const std::wstring &path, std::size_t size, std::uint32_t checksum,
+                 const Patience &patience) {
   // Only a holder that lets nobody read is waited for: a missing file will
   // not come.
   const win32::FileHandle file =
       OpenWaitingForHolders(patience, [&] { return OpenSharingEverything(path); });
   if (!file)
     return false;
-  const auto expected = stream.Bytes();
-  std::size_t offset = 0;
-  return ReadInChunks(file.Get(), expected.size(), [&](std::span<const std::byte> chunk) {
-    const bool same = std::memcmp(chunk.data(), expected.data() + offset, chunk.size()) == 0;
-    offset += chunk.size();
+  Crc32c crc(CheckMethod());
+  const bool read = ReadInChunks(file.Get(), size, [&](std::span<const std::byte> chunk) {
+    const double start = PhaseClockMilliseconds();
+    crc.Add(chunk.data(), chunk.size());
+    AddCheckTime(PhaseClockMilliseconds() - start);
     if (patience.whileWaiting)
       patience.whileWaiting();
-    return same;
+    return true;
   });
+  return read && crc.Value() == checksum;
 }

@@ -1,7 +1,7 @@
 #include "package/ExtractionRun.h"
 
 #include "package/DeliveryCheck.h"
-#include "package/PayloadDigest.h"
+#include "package/PayloadChecksum.h"
 #include "package/PayloadItem.h"
 #include "package/PhaseMarks.h"
 #include "package/ShellCopy.h"
@@ -25,23 +25,20 @@ void Call(const std::function<void()> &callback) {
     callback();
 }
 
-// Writes item `index`, then checks it against its stored digest as read
-// back through the handle that keeps it unchanged until the copy: what
-// passes is exactly what the shell copies, whatever happened in between.
+// Writes item `index`, checking each chunk against the item's stored
+// checksum as it is written: the bytes checked are the bytes written, in
+// one pass. From then on the staging folder keeps the file as it was
+// written until the copy; what the copy delivers is checked again.
 void StageChecked(StagingFolder &staging, std::size_t index, const PayloadStream &stream,
                   const std::function<void()> &keepAnswering) {
-  const HANDLE kept = staging.Stage(stream, kPayloadFiles[index].fileName,
-                                    [&](std::span<const std::byte>) { Call(keepAnswering); });
-  Sha256 digest;
-  const bool read =
-      ReadInChunks(kept, stream.Bytes().size(), [&](std::span<const std::byte> chunk) {
-        const double start = PhaseClockMilliseconds();
-        digest.Add(chunk);
-        AddDigestTime(PhaseClockMilliseconds() - start);
-        Call(keepAnswering);
-        return true;
-      });
-  if (!read || digest.Finish() != StoredDigest(index))
+  Crc32c crc(CheckMethod());
+  staging.Stage(stream, kPayloadFiles[index].fileName, [&](std::span<const std::byte> chunk) {
+    const double start = PhaseClockMilliseconds();
+    crc.Add(chunk.data(), chunk.size());
+    AddCheckTime(PhaseClockMilliseconds() - start);
+    Call(keepAnswering);
+  });
+  if (crc.Value() != StoredChecksum(index))
     RaiseDamagedPackage();
 }
 
@@ -77,9 +74,11 @@ bool ExtractPackage(HWND owner, const std::wstring &destination, const RunCallba
   if (!copy.completed)
     return false;
   // The shell can answer success for a copy that delivered nothing (a missing
-  // drive, a parent that is a file, a folder it may not write to).
+  // drive, a parent that is a file, a folder it may not write to). Only the
+  // delivered files are read: their sizes and checksums say the rest.
   for (std::size_t i = 0; i < streams.size(); ++i)
-    if (!FileMatches(Join(copy.target, kPayloadFiles[i].fileName), streams[i], patience))
+    if (!FileMatches(Join(copy.target, kPayloadFiles[i].fileName), streams[i].Bytes().size(),
+                     StoredChecksum(i), patience))
       return false;
   MarkPhaseEnd("checked");
   return true;

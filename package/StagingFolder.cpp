@@ -83,8 +83,8 @@ StagingFolder::StagingFolder(const NameSuffixSource &suffixes, Patience patience
   }
 }
 
-HANDLE StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName,
-                            const ChunkWritten &afterChunk) {
+void StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName,
+                          const ChunkWritten &afterChunk) {
   std::wstring file = path_ + fileName;
   // Recorded before the save, so that a partly written file is removed too.
   staged_.push_back(file);
@@ -93,13 +93,13 @@ HANDLE StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName
   // alone may still be made, and the shell's copy makes one. A scanner that
   // opened the new file a moment ago is waited for, as by the clean-up.
   const auto keep = [&] {
-    return CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
   };
   win32::FileHandle kept = OpenWaitingForHolders(patience_, keep);
   if (!kept)
     win32::RaiseFileCreateError(file);
-  return kept_.emplace_back(std::move(kept)).Get();
+  kept_.push_back(std::move(kept));
 }
 
 StagingFolder::~StagingFolder() {

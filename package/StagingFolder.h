@@ -30,16 +30,15 @@ public:
   StagingFolder &operator=(const StagingFolder &) = delete;
 
   const std::wstring &Path() const { return path_; }
-  // Saves the stream under the folder, then keeps the file open, for
-  // reading, with a handle that lets others read it and nothing else: from
-  // then on nobody can write to it, rename it or delete it, on any file
-  // system, access lists or none, until ReleaseStagedFiles(). Answers that
-  // handle, at the file's start, so that the caller can check the very bytes
-  // the shell will copy. Raises the file-creation error when the file stays
-  // open elsewhere for writing or deleting. The file is removed with the
-  // folder.
-  HANDLE Stage(const PayloadStream &stream, const wchar_t *fileName,
-               const ChunkWritten &afterChunk = {});
+  // Saves the stream under the folder (`afterChunk` sees each chunk as it
+  // is written), then keeps the file open, for reading, with a handle that
+  // lets others read it and nothing else: from then on nobody can write to
+  // it, rename it or delete it, on any file system, access lists or none,
+  // until ReleaseStagedFiles(). Raises the file-creation error when the
+  // file stays open elsewhere for writing or deleting. The file is removed
+  // with the folder.
+  void Stage(const PayloadStream &stream, const wchar_t *fileName,
+             const ChunkWritten &afterChunk = {});
   // Every file staged, in the order staged.
   const std::vector<std::wstring> &StagedFiles() const { return staged_; }
   // Closes the handles Stage() keeps, once the shell's copy has returned.

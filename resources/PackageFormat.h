@@ -11,8 +11,8 @@
 // was made with; raise the number whenever what the stub expects of the
 // builder changes (anything in this file, the section layout).
 #define WIZARD_STUB_MARKER_NAME "WIZARD_STUB"
-#define WIZARD_STUB_FORMAT 1
-#define WIZARD_STUB_MARKER "wizard stub format 1\n"
+#define WIZARD_STUB_FORMAT 2
+#define WIZARD_STUB_MARKER "wizard stub format 2\n"
 
 // Every package resource is of this type: RT_RCDATA.
 #define PACKAGE_RESOURCE_TYPE 10
@@ -25,8 +25,12 @@
   PACKAGE_ITEM("FILE3", "ReadMe_E.txt")
 
 // The payload's SHA-256 digests: 32 bytes per file, in payload order, and
-// nothing else.
+// nothing else. makewizard show and extract check them.
 #define PACKAGE_SHA256_RESOURCE "DIGESTS"
+// The payload's CRC-32C checksums (package/Crc32c.h), which the wizard
+// checks as it writes the files and once they are delivered: 4 bytes per
+// file, little-endian, in payload order, and nothing else. Since format 2.
+#define PACKAGE_CRC32C_RESOURCE "CRC32C"
 
 // The licence agreement, by number: UTF-8 without a byte-order mark, every
 // line ending in CR LF, not empty. makewizard makes it so from whatever
@@ -54,6 +58,8 @@ inline constexpr Item kItems[] = {PACKAGE_PAYLOAD(PACKAGE_FORMAT_ITEM)};
 inline constexpr std::size_t kItemCount = std::size(kItems);
 inline constexpr std::size_t kDigestBytes = 32;
 inline constexpr std::size_t kDigestsBytes = kItemCount * kDigestBytes;
+inline constexpr std::size_t kChecksumBytes = 4;
+inline constexpr std::size_t kChecksumsBytes = kItemCount * kChecksumBytes;
 
 // The piece in which both makewizard and the wizard stream a payload file:
 // large enough to cost nothing per call, small enough that memory does not

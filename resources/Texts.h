@@ -64,7 +64,6 @@ inline constexpr wchar_t kDamagedPackage[] =
 inline constexpr wchar_t kTemporaryFolderUnusable[] = L"The temporary folder cannot be used: ";
 inline constexpr wchar_t kNoRandomNumbers[] =
     L"The system gave no random numbers for a folder name";
-inline constexpr wchar_t kSha256Unusable[] = L"The system's SHA-256 could not be used: ";
 inline constexpr wchar_t kInternalError[] = L"Internal error: ";
 inline constexpr wchar_t kEmptyFunctionCalled[] = L"empty function called";
 

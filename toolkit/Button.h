@@ -9,8 +9,7 @@ namespace toolkit {
 
 class Button : public Control {
 public:
-  Button(Container &parent, Bounds bounds, const std::wstring &text,
-         Initially state = Initially::Shown)
+  Button(Container &parent, Bounds bounds, const wchar_t *text, Initially state = Initially::Shown)
       : Control(parent, {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP}, bounds, text, state) {}
 
   std::function<void()> OnClick;

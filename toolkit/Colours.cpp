@@ -1,15 +1,33 @@
 #include "toolkit/Colours.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace toolkit {
 
 namespace {
 
+// The fifth root of `value` in (0, 1], by Newton's steps: the C library's
+// pow would add more code to the program than the whole colour logic.
+double FifthRoot(double value) {
+  double root = 1;
+  for (int step = 0; step < 40; ++step) {
+    const double fourth = root * root * root * root;
+    const double next = root - (fourth * root - value) / (5 * fourth);
+    if (next == root)
+      break;
+    root = next;
+  }
+  return root;
+}
+
+// A channel's share of light: the sRGB curve, (c + 0.055) / 1.055 to the
+// power 2.4, which is its square times the fifth root of its square.
 double Linear(BYTE channel) {
   const double c = channel / 255.0;
-  return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  if (c <= 0.03928)
+    return c / 12.92;
+  const double square = (c + 0.055) / 1.055 * ((c + 0.055) / 1.055);
+  return square * FifthRoot(square);
 }
 
 double Luminance(COLORREF colour) {

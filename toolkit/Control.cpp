@@ -11,16 +11,16 @@ namespace {
 int nextControlId = 1000;
 } // namespace
 
-Control::Control(Container &parent, Kind kind, Bounds bounds, const std::wstring &text,
-                 Initially state, const Control *label)
+Control::Control(Container &parent, Kind kind, Bounds bounds, const wchar_t *text, Initially state,
+                 const Control *label)
     : id_(nextControlId++), label_(label) {
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style;
   if (state != Initially::Hidden)
     style |= WS_VISIBLE;
   if (state == Initially::Disabled)
     style |= WS_DISABLED;
-  Attach(CreateCheckedWindow(kind.exStyle, kind.windowClass, text.c_str(), style, bounds,
-                             parent.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_))));
+  Attach(CreateCheckedWindow(kind.exStyle, kind.windowClass, text, style, bounds, parent.Handle(),
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_))));
   SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(parent.Font()), FALSE);
   if (label_)
     SetWindowPos(Handle(), label_->Handle(), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

@@ -11,6 +11,7 @@
 namespace toolkit {
 
 class Container;
+class Form;
 
 // Labels take their size from their text when width and height are kAutoSize.
 inline constexpr int kAutoSize = -1;
@@ -38,6 +39,9 @@ public:
   void SendToBack();
 
   static Control *FromHandle(HWND window);
+  // The form this control is, if it is one (no run-time type information:
+  // the program has room for none).
+  virtual Form *AsForm() { return nullptr; }
 
 protected:
   struct Kind {
@@ -49,7 +53,7 @@ protected:
   // Screen readers take a control's name from the static text just before
   // it in keyboard (z-) order, so the control is placed right after it,
   // and the two move together when the keyboard order is set.
-  Control(Container &parent, Kind kind, Bounds bounds, const std::wstring &text,
+  Control(Container &parent, Kind kind, Bounds bounds, const wchar_t *text,
           Initially state = Initially::Shown, const Control *label = nullptr);
   Control() = default;
 

@@ -2,7 +2,7 @@
 
 namespace toolkit {
 
-Edit::Edit(Container &parent, Bounds bounds, const std::wstring &text, const Label &label)
+Edit::Edit(Container &parent, Bounds bounds, const wchar_t *text, const Label &label)
     : Control(parent, {L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE}, bounds,
               text, Initially::Shown, &label) {
   // No limit of its own: a long path that was cut short would name another folder.

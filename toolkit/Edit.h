@@ -11,7 +11,7 @@ namespace toolkit {
 
 class Edit : public Control {
 public:
-  Edit(Container &parent, Bounds bounds, const std::wstring &text, const Label &label);
+  Edit(Container &parent, Bounds bounds, const wchar_t *text, const Label &label);
 
   // Runs on every change of the text: typed, pasted or set from code.
   std::function<void()> OnChange;

@@ -91,7 +91,8 @@ void Form::KeepFocus() {
 }
 
 Form *Form::Of(HWND control) {
-  return dynamic_cast<Form *>(FromHandle(GetAncestor(control, GA_ROOT)));
+  Control *root = FromHandle(GetAncestor(control, GA_ROOT));
+  return root ? root->AsForm() : nullptr;
 }
 
 bool Form::PreTranslateMessage(MSG &msg) {

@@ -30,6 +30,7 @@ public:
   void KeepFocus();
   // The form a control lies on, or null.
   static Form *Of(HWND control);
+  Form *AsForm() override { return this; }
 
   static void RegisterWindowClasses();
 

@@ -4,7 +4,7 @@
 
 namespace toolkit {
 
-Label::Label(Container &parent, Bounds bounds, const std::wstring &text, Initially state)
+Label::Label(Container &parent, Bounds bounds, const wchar_t *text, Initially state)
     : Control(parent, {L"STATIC", SS_LEFT | SS_NOPREFIX}, bounds, text, state),
       autoSize_(bounds.width == kAutoSize) {
   FitToText();

@@ -8,8 +8,7 @@ namespace toolkit {
 
 class Label : public Control {
 public:
-  Label(Container &parent, Bounds bounds, const std::wstring &text,
-        Initially state = Initially::Shown);
+  Label(Container &parent, Bounds bounds, const wchar_t *text, Initially state = Initially::Shown);
   void SetText(const std::wstring &text) override;
   void SetFont(HFONT font) override;
 

@@ -15,8 +15,7 @@ void SetTabStop(HWND window, bool tabStop) {
 
 } // namespace
 
-RadioButton::RadioButton(Container &parent, Bounds bounds, const std::wstring &text,
-                         Initially state)
+RadioButton::RadioButton(Container &parent, Bounds bounds, const wchar_t *text, Initially state)
     : Control(parent, {L"BUTTON", BS_AUTORADIOBUTTON}, bounds, text,
               state == Initially::Checked ? Initially::Shown : state) {
   // The first radio button of a parent starts the group the arrow keys move

@@ -11,7 +11,7 @@ namespace toolkit {
 
 class RadioButton : public Control {
 public:
-  RadioButton(Container &parent, Bounds bounds, const std::wstring &text,
+  RadioButton(Container &parent, Bounds bounds, const wchar_t *text,
               Initially state = Initially::Shown);
 
   std::function<void()> OnClick;

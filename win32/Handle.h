@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <bcrypt.h>
 #include <objbase.h>
 #include <shtypes.h>
 
@@ -89,20 +88,6 @@ struct ItemIdListTraits {
   static Type Invalid() { return nullptr; }
   static void Close(Type h) { CoTaskMemFree(h); }
 };
-// CNG's algorithm providers and hash objects. A hash made from a provider
-// must be destroyed before the provider is closed: declare its owner after
-// the provider's.
-struct AlgorithmTraits {
-  using Type = BCRYPT_ALG_HANDLE;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type h) { BCryptCloseAlgorithmProvider(h, 0); }
-};
-struct HashTraits {
-  using Type = BCRYPT_HASH_HANDLE;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type h) { BCryptDestroyHash(h); }
-};
-
 using FileHandle = UniqueHandle<FileTraits>;
 using KernelObject = UniqueHandle<KernelObjectTraits>;
 using FontHandle = UniqueHandle<GdiTraits<HFONT>>;
@@ -111,8 +96,6 @@ using BitmapHandle = UniqueHandle<GdiTraits<HBITMAP>>;
 using WindowHandle = UniqueHandle<WindowTraits>;
 template <typename T> using LocalMemory = UniqueHandle<LocalMemoryTraits<T>>;
 using ItemIdList = UniqueHandle<ItemIdListTraits>;
-using AlgorithmHandle = UniqueHandle<AlgorithmTraits>;
-using HashHandle = UniqueHandle<HashTraits>;
 
 // A memory device context compatible with another (the screen by default);
 // what is selected into it stays the caller's and is not deleted with it.

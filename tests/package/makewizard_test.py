@@ -34,6 +34,7 @@ except ImportError:
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+import package_format  # noqa: E402
 import pe_reader  # noqa: E402
 
 SAMPLE = os.path.join(ROOT, "resources", "sample-package")
@@ -423,8 +424,9 @@ class StubAndOutputRefusals(Builder):
             (self.stub_variant("unmarked.exe", rename_marker),
              "{stub} is not a wizard stub (it carries no WIZARD_STUB marker)"),
             (self.stub_variant("format7.exe", lambda d: d.__setitem__(
-                slice(None), d.replace(b"wizard stub format 1\n", b"wizard stub format 7\n"))),
-             "{stub} is a wizard stub of format 7, but this makewizard builds from format 1 only"),
+                slice(None), d.replace(package_format.STUB_MARKER, b"wizard stub format 7\n"))),
+             "{stub} is a wizard stub of format 7, but this makewizard builds from format "
+             f"{package_format.STUB_FORMAT} only"),
             (built, "{stub} already carries resource FILE1 of type 10"),
         ]
         for stub, expected in cases:

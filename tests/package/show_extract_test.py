@@ -26,6 +26,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+import package_format  # noqa: E402
 import pe_reader  # noqa: E402
 
 SAMPLE = os.path.join(ROOT, "resources", "sample-package")
@@ -152,7 +153,7 @@ class ShowAndExtract(unittest.TestCase):
              "product_version": "4.1.0.0", "file_version": "4.1.0.0",
              "agreement": {"first_line": agreement[0], "lines": len(agreement)},
              "icon": [{"width": size, "height": size, "bits_per_pixel": 32} for size in (48, 32, 16)],
-             "signature": None, "stub_format": 1, "above_32bit_ceiling": False})
+             "signature": None, "stub_format": package_format.STUB_FORMAT, "above_32bit_ceiling": False})
         status, out, _ = run("show", self.wizard)
         self.assertEqual(status, 0)
         self.assertIn(f"  VELNORIX410aE.exe          307,202 bytes  intact\n"
@@ -171,6 +172,18 @@ class ShowAndExtract(unittest.TestCase):
         self.assertEqual(read(os.path.join(target, "ReadMe_E.txt")), b"mine")
         self.assertEqual(run("extract", self.wizard, target, "--overwrite")[0], 0)
         self.assertEqual(read(os.path.join(target, "ReadMe_E.txt")), PAYLOAD["ReadMe_E.txt"])
+
+    def test_the_checksums_the_wizard_checks_count_and_format_1_is_read_without_them(self):
+        offset, _ = pe_reader.PE(self.image).resources()[(pe_reader.RT_RCDATA, "CRC32C")]
+        wrong_checksum = bytearray(self.image)
+        wrong_checksum[offset] ^= 0x01  # the first file's, which is intact
+        for name, data, states in (("WrongChecksum.exe", bytes(wrong_checksum), ["damaged", "intact", "intact"]),
+                                   ("Format1.exe", bytes(wrong_checksum).replace(
+                                       package_format.STUB_MARKER, b"wizard stub format 1\n"),
+                                    ["intact", "intact", "intact"])):
+            with self.subTest(name):
+                _, facts = self.show(self.file(name, data))
+                self.assertEqual([f["state"] for f in facts["files"]], states)
 
     def test_a_damaged_wizard(self):
         status, facts = self.show(self.damaged)
@@ -283,13 +296,14 @@ class ShowAndExtract(unittest.TestCase):
             "headers describe. " + GET_AGAIN)))
 
     def test_what_is_not_a_wizard_is_named_by_show_and_extract(self):
-        marker = b"wizard stub format 1\n"
+        marker = package_format.STUB_MARKER
         cases = [
             (args.sample_installer, "{p} is a Windows program but not a wizard made by makewizard."),
             (args.stub, "{p} is a wizard stub without a package: makewizard build makes a wizard of it and a "
                         "package folder."),
             (self.file("format7.exe", self.image.replace(marker, b"wizard stub format 7\n")),
-             "{p} is a wizard made by makewizard 7, this is makewizard 1: look inside it with makewizard 7."),
+             "{p} is a wizard made by makewizard 7, this is makewizard "
+             f"{package_format.STUB_FORMAT}: look inside it with makewizard 7."),
             (self.file("agreement.txt", b"Licence agreement\r\n\r\n1.\tTerms.\r\n"),
              '{p} is not a Windows program (it starts with the text "Licence agreement\\r\\n\\r\\n1.\\t…").'),
             (self.file("program.elf", b"\x7fELF\x02\x01\x01" + bytes(100)),

@@ -1,0 +1,12 @@
+"""What the tests read of resources/PackageFormat.h, the package format's one home."""
+import os
+import re
+
+_HEADER = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
+                       "resources", "PackageFormat.h")
+
+with open(_HEADER, encoding="utf-8") as _f:
+    _TEXT = _f.read()
+
+STUB_FORMAT = int(re.search(r"^#define WIZARD_STUB_FORMAT (\d+)$", _TEXT, re.M).group(1))
+STUB_MARKER = f"wizard stub format {STUB_FORMAT}\n".encode()
