@@ -7,6 +7,7 @@
 #include "Measure.h"
 #include "driver/Files.h"
 #include "driver/WizardDriver.h"
+#include "resources/PackageFormat.h"
 
 #include <psapi.h>
 
@@ -162,14 +163,16 @@ PhaseFigures Phases(const std::wstring &program) {
     marks[name].push_back(at);
   PhaseFigures figures;
   auto &v = figures.values;
-  if (marks["start"].empty() || marks["staged"].size() != 3 || marks["copied"].empty() ||
-      marks["checked"].empty() || marks["cleaned"].empty())
+  if (marks["start"].empty() || marks["staged"].size() != package_format::kItemCount ||
+      marks["copied"].empty() || marks["checked"].empty() || marks["cleaned"].empty())
     return figures;
-  const double begun = marks["start"][0], staged = marks["staged"][2], copied = marks["copied"][0],
-               checked = marks["checked"][0], cleaned = marks["cleaned"][0];
+  const double begun = marks["start"][0], staged = marks["staged"].back(),
+               copied = marks["copied"][0], checked = marks["checked"][0],
+               cleaned = marks["cleaned"][0];
   v["run_ms"] = elapsed;
   v["stage_ms"] = staged - begun;
-  v["digest_ms"] = marks["digest_ms"].empty() ? 0 : marks["digest_ms"][0];
+  v["payload_check_ms"] = marks["payload_check_ms"].empty() ? 0 : marks["payload_check_ms"][0];
+  v["check_method"] = marks["check_method"].empty() ? 0 : marks["check_method"][0];
   v["copy_ms"] = copied - staged;
   v["check_ms"] = checked - copied;
   v["cleanup_ms"] = cleaned - checked;

@@ -6,6 +6,7 @@
 //          piece would not fit beside a 1 GiB image in a 32-bit process)
 // Prints "name milliseconds" lines (medians over the runs).
 //   platform_floor WIZARD_EXE RUNS
+// Each run starts, as the driver starts the wizard, from a fresh copy of it.
 #include "Measure.h"
 #include "driver/Files.h"
 #include "package/PayloadItem.h"
@@ -97,16 +98,23 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "usage: platform_floor WIZARD_EXE RUNS\n");
     return 2;
   }
-  // Mapped as an image, as the loader maps the wizard itself.
-  const HMODULE wizard = LoadLibraryExW(WindowsPath(argv[1]).c_str(), nullptr,
-                                        LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
-  if (!wizard) {
-    std::fprintf(stderr, "cannot map %s\n", argv[1]);
-    return 1;
-  }
   std::vector<double> write, copy, read;
   for (int i = 0; i < std::atoi(argv[2]); ++i) {
+    // As the driver starts the wizard: from a fresh copy in a downloads
+    // folder, so that both run with the same memory behind them (a large
+    // program's copy is fresh page cache, which costs the next writes).
+    const ScratchFolder downloads;
+    const std::wstring program = downloads / L"wizard.exe";
+    CopyFileW(WindowsPath(argv[1]).c_str(), program.c_str(), FALSE);
+    // Mapped as an image, as the loader maps the wizard itself.
+    const HMODULE wizard = LoadLibraryExW(
+        program.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
+    if (!wizard) {
+      std::fprintf(stderr, "cannot map %s\n", argv[1]);
+      return 1;
+    }
     const Phases phases = OneRun(wizard);
+    FreeLibrary(wizard);
     write.push_back(phases.write);
     copy.push_back(phases.copy);
     read.push_back(phases.read);
