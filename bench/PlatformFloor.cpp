@@ -1,9 +1,10 @@
 // The platform's own floor for each phase of the wizard's run, on the very
 // bytes a built wizard carries, in the same Wine as the wizard:
-//   write: each payload item written from its mapped resource in one WriteFile
+//   write: each payload item written from its mapped resource, a chunk at a time
 //   copy:  SHFileOperationW of the staged folder into a new folder
 //   read:  each delivered file read through once, 16 MiB at a time (one
 //          piece would not fit beside a 1 GiB image in a 32-bit process)
+//   clean-up: the staged files deleted and their folder removed
 // Prints "name milliseconds" lines (medians over the runs).
 //   platform_floor WIZARD_EXE RUNS
 // Each run starts, as the driver starts the wizard, from a fresh copy of it.
@@ -36,7 +37,7 @@ void RemoveFolder(const std::wstring &folder) {
 }
 
 struct Phases {
-  double write, copy, read;
+  double write, copy, read, cleanup;
 };
 
 Phases OneRun(HMODULE wizard) {
@@ -55,8 +56,14 @@ Phases OneRun(HMODULE wizard) {
     const DWORD size = SizeofResource(wizard, resource);
     const HANDLE file = CreateFileW((staging + item.fileName).c_str(), GENERIC_READ | GENERIC_WRITE,
                                     0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes, size, &written, nullptr);
+    // In pieces of the wizard's chunk size: one WriteFile of hundreds of
+    // MiB from a mapped image is slower under Wine than pieces of it.
+    for (DWORD done = 0; done < size;) {
+      const DWORD piece = std::min<DWORD>(size - done, static_cast<DWORD>(kChunkBytes));
+      DWORD written = 0;
+      WriteFile(file, static_cast<const char *>(bytes) + done, piece, &written, nullptr);
+      done += piece;
+    }
     CloseHandle(file);
   }
   phases.write = Now() - start;
@@ -86,7 +93,9 @@ Phases OneRun(HMODULE wizard) {
   }
   phases.read = Now() - start;
 
+  start = Now();
   RemoveFolder(staging);
+  phases.cleanup = Now() - start;
   RemoveFolder(target);
   return phases;
 }
@@ -98,7 +107,7 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "usage: platform_floor WIZARD_EXE RUNS\n");
     return 2;
   }
-  std::vector<double> write, copy, read;
+  std::vector<double> write, copy, read, cleanup;
   for (int i = 0; i < std::atoi(argv[2]); ++i) {
     // As the driver starts the wizard: from a fresh copy in a downloads
     // folder, so that both run with the same memory behind them (a large
@@ -118,8 +127,10 @@ int main(int argc, char **argv) {
     write.push_back(phases.write);
     copy.push_back(phases.copy);
     read.push_back(phases.read);
+    cleanup.push_back(phases.cleanup);
   }
-  std::printf("floor_write_ms %.1f\nfloor_copy_ms %.1f\nfloor_read_ms %.1f\n", Median(write),
-              Median(copy), Median(read));
+  std::printf(
+      "floor_write_ms %.1f\nfloor_copy_ms %.1f\nfloor_read_ms %.1f\nfloor_cleanup_ms %.1f\n",
+      Median(write), Median(copy), Median(read), Median(cleanup));
   return 0;
 }

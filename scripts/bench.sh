@@ -129,20 +129,34 @@ run_row() {
 }
 phase_rows=() silence_rows=()
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf (b > 0 ? "%.2f" : "-"), (b > 0 ? a / b : 0)}'; }
+# Each of them starts from the same memory: on this kind of machine fresh
+# page cache gets several times slower to hand out once a few GiB of it
+# have been written, so a run that follows another's writes, or their
+# write-back, would measure that instead. Written data goes to the disk and
+# the cache is emptied (as root; otherwise the runs simply take turns), then
+# the programs are read into it again, as a download just saved would be.
+settle() {
+  sync
+  [ -w /proc/sys/vm/drop_caches ] && echo 3 >/proc/sys/vm/drop_caches
+  cat "$@" >/dev/null
+}
+
 # The wizard's phases, the platform's floor and the wizard checking with the
-# table, one run of each in turn: this machine's memory gets slower to hand
-# out as fresh page cache builds up, and taking all of one before all of the
-# other would give the one that comes last a different machine.
+# table, one run of each in turn, each from a settled machine.
 phase_row() {
   local name=$1 build=$2 all="" floor="" table=""
+  local programs=("$build/bin/VELNORIX410aPackageE.exe" "$build/tests/bench_wizard.exe")
   for _ in $(seq "$runs"); do
+    settle "${programs[@]}"
     all+=$(figure phases "$build/tests/bench_wizard.exe" 1)$'\n'
+    settle "${programs[@]}"
     floor+=$("$WINE" "$sample/tests/platform_floor.exe" "$build/bin/VELNORIX410aPackageE.exe" 1 | tr -d '\r')$'\n'
+    settle "${programs[@]}"
     table+=$(WIZARD_CHECK_METHOD=table figure phases "$build/tests/bench_wizard.exe" 1)$'\n'
   done
   of() { echo "$1" | awk -v k="$2" '$1 == k {print $2}' | median; }
   worst() { echo "$1" | awk -v k="$2" '$1 == k {print $2}' | sort -n | tail -1; }
-  local stage digest copy check cleanup inside fw fc fr total table_check table_inside method
+  local stage digest copy check cleanup inside fw fc fr fu total table_check table_inside method
   stage=$(of "$all" stage_ms) digest=$(of "$all" payload_check_ms)
   copy=$(of "$all" copy_ms) check=$(of "$all" check_ms)
   cleanup=$(of "$all" cleanup_ms) inside=$(of "$all" inside_ms)
@@ -150,13 +164,14 @@ phase_row() {
   [ "$(of "$all" check_method)" = 1.0 ] || method="table: this processor lacks SSE4.2"
   table_check=$(of "$table" payload_check_ms) table_inside=$(of "$table" inside_ms)
   fw=$(of "$floor" floor_write_ms) fc=$(of "$floor" floor_copy_ms) fr=$(of "$floor" floor_read_ms)
-  total=$(awk -v a="$fw" -v b="$fc" -v c="$fr" 'BEGIN {printf "%.1f", a + b + c}')
-  phase_rows+=("| $name | staging: write, with the payload check | $stage | $fw (one WriteFile from the mapped resource) | $(ratio "$stage" "$fw") |")
+  fu=$(of "$floor" floor_cleanup_ms)
+  total=$(awk -v a="$fw" -v b="$fc" -v c="$fr" -v d="$fu" 'BEGIN {printf "%.1f", a + b + c + d}')
+  phase_rows+=("| $name | staging: write, with the payload check | $stage | $fw (WriteFile from the mapped resource, 1 MiB at a time) | $(ratio "$stage" "$fw") |")
   phase_rows+=("| | of which the payload check (CRC-32C, $method; staging and delivery) | $digest | | $(awk -v a="$digest" -v b="$inside" 'BEGIN {printf "%.0f %% of the run", 100 * a / b}') |")
   phase_rows+=("| | the payload check with the table instead (whole run $table_inside) | $table_check | | $(awk -v a="$table_check" -v b="$table_inside" 'BEGIN {printf "%.0f %% of that run", 100 * a / b}') |")
   phase_rows+=("| | shell copy | $copy | $fc (SHFileOperationW) | $(ratio "$copy" "$fc") |")
   phase_rows+=("| | delivery check | $check | $fr (a plain read) | $(ratio "$check" "$fr") |")
-  phase_rows+=("| | clean-up | $cleanup | | |")
+  phase_rows+=("| | clean-up | $cleanup | $fu (DeleteFileW, RemoveDirectoryW) | $(ratio "$cleanup" "$fu") |")
   phase_rows+=("| | **whole run** | **$inside** | **$total** | **$(ratio "$inside" "$total")** |")
   silence_rows+=("| $name | $(worst "$all" silence_ours_ms) | $(worst "$all" silence_shell_copy_ms) |")
 }
