@@ -13,7 +13,6 @@ inline constexpr const char kCompanyName[] = "PACKAGE_COMPANY_NAME";
 inline constexpr const char kLegalCopyright[] = "PACKAGE_LEGAL_COPYRIGHT";
 inline constexpr const char kIdentityName[] = "PACKAGE_IDENTITY_NAME";
 inline constexpr const char *kSettings[] = {kCompanyName, kLegalCopyright, kIdentityName};
-inline constexpr std::size_t kSettingCount = std::size(kSettings);
 
 // The value of each setting the file makes, as the bytes the file holds
 // after CMake's escapes. Refuses a file that is not UTF-8 by its marks, a

@@ -35,6 +35,16 @@ std::string Stem(const std::string &name) {
   return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+bool HasExtension(const std::string &name) { return Stem(name) != name; }
+
+// A file of another type under the same stem (a .docx for the .pdf): a
+// rename would ship the wrong kind of file.
+bool OfAnotherKind(const std::string &entry, const std::string &name) {
+  const std::string loose = Loose(entry), wanted = Loose(name);
+  return loose != wanted && Stem(loose) == Stem(wanted) && HasExtension(loose) &&
+         HasExtension(wanted);
+}
+
 // What sets a near miss apart from the name when it is hard to see.
 std::string Difference(const std::string &entry, const std::string &name) {
   const std::string loose = Loose(entry), wanted = Loose(name);
@@ -45,6 +55,8 @@ std::string Difference(const std::string &entry, const std::string &name) {
   }
   if (Stem(loose) == wanted)
     return ", whose name ends in a second extension (Windows Explorer hides the last one)";
+  if (OfAnotherKind(entry, name))
+    return ", which is another kind of file";
   return {};
 }
 
@@ -58,8 +70,6 @@ bool IsNearMiss(const std::string &entry, const std::string &name) {
 
 PackageFile FindPackageFile(const std::string &folder, const std::string &name) {
   const std::string exact = platform::JoinPath(folder, name);
-  if (platform::KindOf(exact) == platform::Kind::File)
-    return {exact, {}, {}};
   std::vector<std::string> sameName;
   std::string nearMiss;
   const auto isFile = [&](const std::string &entry) {
@@ -74,8 +84,6 @@ PackageFile FindPackageFile(const std::string &folder, const std::string &name) 
       nearMiss = entry;
     }
   });
-  if (sameName.size() == 1)
-    return {platform::JoinPath(folder, sameName[0]), {}, {}};
   if (sameName.size() > 1) {
     std::vector<std::string> quoted;
     for (const std::string &entry : sameName)
@@ -85,7 +93,12 @@ PackageFile FindPackageFile(const std::string &folder, const std::string &name) 
                   ", which differ only in letter case: Windows takes them for one file, " + name +
                   ". Keep only one of them.");
   }
+  // A name the folder cannot list (as a system may hide) still counts.
+  if (platform::KindOf(exact) == platform::Kind::File)
+    return {exact, {}, {}, false};
+  if (sameName.size() == 1)
+    return {platform::JoinPath(folder, sameName[0]), {}, {}, false};
   if (nearMiss.empty())
     return {};
-  return {{}, Escaped(nearMiss), Difference(nearMiss, name)};
+  return {{}, Escaped(nearMiss), Difference(nearMiss, name), OfAnotherKind(nearMiss, name)};
 }

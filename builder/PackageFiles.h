@@ -13,6 +13,9 @@ struct PackageFile {
   // for printing, and what sets it apart (", whose name has ..."), if any.
   std::string nearMiss;
   std::string difference;
+  // The near miss is a file of another type under the same name, which a
+  // rename would not make the file the wizard delivers.
+  bool otherKind = false;
 };
 
 // Refuses a folder that holds two files of the name in different letter

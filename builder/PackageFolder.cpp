@@ -30,15 +30,16 @@ std::string Require(const std::string &folder, const std::string &name,
     return file.path;
   if (!file.nearMiss.empty())
     throw Refusal("The package folder " + folder + " lacks \"" + name + "\", but holds \"" +
-                  file.nearMiss + "\"" + file.difference + ": rename that file to " + name + ".");
+                  file.nearMiss + "\"" + file.difference +
+                  (file.otherKind ? ": save the file the wizard delivers as " + name + " there."
+                                  : ": rename that file to " + name + "."));
   throw Refusal(missing);
 }
 
 // Budgets for the files read whole, far above what owners write: a
-// package.cmake of three settings is some 200 bytes, the longest licence
-// agreements some 100 KB (program.ico's is kMostIconBytes).
+// package.cmake of three settings is some 200 bytes (agreement.txt's is
+// kMostAgreementFileBytes, program.ico's kMostIconBytes).
 constexpr std::size_t kMostPackageCmakeBytes = 64 * 1024;
-constexpr std::size_t kMostAgreementBytes = 1u << 20;
 
 // At most `most` bytes and one more: what is larger is refused by the
 // reader that knows what the file is for.
@@ -180,8 +181,8 @@ Package ReadPackageFolder(const std::string &folder, const PayloadCeiling &ceili
                                        " lacks program.ico: add the program icon, an .ico file "
                                        "with " +
                                        kIconNeeds + ".");
-  const std::string agreementData = ReadWhole(agreement, kMostAgreementBytes);
-  CheckSize(agreement, agreementData, kMostAgreementBytes,
+  const std::string agreementData = ReadWhole(agreement, kMostAgreementFileBytes);
+  CheckSize(agreement, agreementData, kMostAgreementFileBytes,
             "the wizard shows it in one text box, which is no place for a longer text.");
   package.agreement = AgreementText(agreement, agreementData);
   // ReadIcon refuses a larger icon itself.

@@ -6,6 +6,21 @@
 #include <algorithm>
 #include <string>
 
+namespace {
+
+// The number the marker's text names, which the resource compiler writes
+// into the stub: it must be the format this makewizard builds from.
+constexpr unsigned long NumberIn(const char *text) {
+  unsigned long number = 0;
+  for (; *text; ++text)
+    if (*text >= '0' && *text <= '9')
+      number = number * 10 + static_cast<unsigned long>(*text - '0');
+  return number;
+}
+static_assert(NumberIn(WIZARD_STUB_MARKER) == WIZARD_STUB_FORMAT);
+
+} // namespace
+
 StubMarker ReadStubMarker(const ResourceTree &tree) {
   const ResourceData *marker = tree.Find(ResourceId::Ordinal(PACKAGE_RESOURCE_TYPE),
                                          ResourceId::Named(WIZARD_STUB_MARKER_NAME));

@@ -1,5 +1,6 @@
 #include "builder/WizardReader.h"
 
+#include "builder/Agreement.h"
 #include "builder/Manifest.h"
 #include "builder/PackageFolder.h"
 #include "builder/PeImage.h"
@@ -25,7 +26,7 @@ namespace {
 constexpr std::uint32_t kMostVersionBytes = 64 * 1024;
 constexpr std::uint32_t kMostManifestBytes = 64 * 1024;
 constexpr std::uint32_t kMostIconGroupBytes = 64 * 1024;
-constexpr std::uint32_t kMostAgreementBytes = 2u << 20;
+constexpr auto kMostAgreementBytes = static_cast<std::uint32_t>(kMostStoredAgreementBytes);
 constexpr std::uint32_t kMostCertificateBytes = 1u << 20;
 
 // "the text \"SAMPLE SOFTWARE…\"" or "the bytes 7F 45 4C 46 …".

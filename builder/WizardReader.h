@@ -1,6 +1,7 @@
 // A built wizard opened for reading. Its package is found as the wizard
-// itself finds it (resources/PackageFormat.h): the payload's files and
-// their digests; beside them the agreement, icon group, version record and
+// itself finds it (resources/PackageFormat.h): the payload's files, their
+// SHA-256 digests and (from format 2 on) the CRC-32C checksums the wizard
+// checks; beside them the agreement, icon group, version record and
 // manifest the builder adds, and the signature, if any.
 #pragma once
 

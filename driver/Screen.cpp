@@ -1,5 +1,7 @@
 #include "driver/Screen.h"
 
+#include "driver/Callbacks.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -32,13 +34,15 @@ std::wstring TextOf(HWND window) {
 }
 
 BOOL CALLBACK CollectLabel(HWND window, LPARAM found) {
-  wchar_t name[16] = {};
-  GetClassNameW(window, name, 16);
-  const LONG type = GetWindowLongW(window, GWL_STYLE) & SS_TYPEMASK;
-  if (_wcsicmp(name, L"Static") == 0 && type <= SS_RIGHT && IsWindowVisible(window) &&
-      GetWindowTextLengthW(window) > 0)
-    reinterpret_cast<std::vector<HWND> *>(found)->push_back(window);
-  return TRUE;
+  return Guarded([&]() -> BOOL {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    const LONG type = GetWindowLongW(window, GWL_STYLE) & SS_TYPEMASK;
+    if (_wcsicmp(name, L"Static") == 0 && type <= SS_RIGHT && IsWindowVisible(window) &&
+        GetWindowTextLengthW(window) > 0)
+      reinterpret_cast<std::vector<HWND> *>(found)->push_back(window);
+    return TRUE;
+  });
 }
 
 } // namespace

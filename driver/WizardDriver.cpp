@@ -1,5 +1,7 @@
 #include "driver/WizardDriver.h"
 
+#include "driver/Callbacks.h"
+
 #include <commctrl.h>
 
 #include <cwctype>
@@ -27,35 +29,41 @@ struct Search {
 
 // A visible top-level window of the process with this caption (and class).
 BOOL CALLBACK FindTopLevel(HWND window, LPARAM context) {
-  auto &s = *reinterpret_cast<Search *>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == s.processId && IsWindowVisible(window) &&
-      (s.windowClass.empty() || ClassOf(window) == s.windowClass) &&
-      Wizard::Text(window) == s.text) {
-    s.found = window;
-    return FALSE;
-  }
-  return TRUE;
+  return Guarded([&]() -> BOOL {
+    auto &s = *reinterpret_cast<Search *>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == s.processId && IsWindowVisible(window) &&
+        (s.windowClass.empty() || ClassOf(window) == s.windowClass) &&
+        Wizard::Text(window) == s.text) {
+      s.found = window;
+      return FALSE;
+    }
+    return TRUE;
+  });
 }
 
 BOOL CALLBACK FindChild(HWND window, LPARAM context) {
-  auto &s = *reinterpret_cast<Search *>(context);
-  if (_wcsicmp(ClassOf(window).c_str(), s.windowClass.c_str()) == 0 &&
-      (s.text.empty() || Wizard::Text(window) == s.text)) {
-    s.found = window;
-    return FALSE;
-  }
-  return TRUE;
+  return Guarded([&]() -> BOOL {
+    auto &s = *reinterpret_cast<Search *>(context);
+    if (_wcsicmp(ClassOf(window).c_str(), s.windowClass.c_str()) == 0 &&
+        (s.text.empty() || Wizard::Text(window) == s.text)) {
+      s.found = window;
+      return FALSE;
+    }
+    return TRUE;
+  });
 }
 
 BOOL CALLBACK FindSingleLineEdit(HWND window, LPARAM context) {
-  if (_wcsicmp(ClassOf(window).c_str(), L"Edit") == 0 &&
-      !(GetWindowLongW(window, GWL_STYLE) & ES_MULTILINE)) {
-    *reinterpret_cast<HWND *>(context) = window;
-    return FALSE;
-  }
-  return TRUE;
+  return Guarded([&]() -> BOOL {
+    if (_wcsicmp(ClassOf(window).c_str(), L"Edit") == 0 &&
+        !(GetWindowLongW(window, GWL_STYLE) & ES_MULTILINE)) {
+      *reinterpret_cast<HWND *>(context) = window;
+      return FALSE;
+    }
+    return TRUE;
+  });
 }
 
 } // namespace

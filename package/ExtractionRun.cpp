@@ -28,12 +28,12 @@ void Call(const std::function<void()> &callback) {
 // Looks at the window's messages now and then rather than after every
 // chunk: each look is a call into the system that costs as much as checking
 // a tenth of a chunk, and nobody sees a window that answers within 20 ms.
-constexpr DWORD kAnswerEveryMilliseconds = 20;
+constexpr ULONGLONG kAnswerEveryMilliseconds = 20;
 std::function<void()> NowAndThen(std::function<void()> keepAnswering) {
   if (!keepAnswering)
     return {};
-  return [keepAnswering = std::move(keepAnswering), last = GetTickCount()]() mutable {
-    if (const DWORD now = GetTickCount(); now - last >= kAnswerEveryMilliseconds) {
+  return [keepAnswering = std::move(keepAnswering), last = GetTickCount64()]() mutable {
+    if (const ULONGLONG now = GetTickCount64(); now - last >= kAnswerEveryMilliseconds) {
       last = now;
       keepAnswering();
     }

@@ -12,8 +12,9 @@ struct RunCallbacks {
   // After each staged file, with the progress position it reaches (330,
   // 660, 1000), so that the caller can show it and repaint.
   std::function<void(int position)> staged;
-  // Between chunks of the files' bytes and while clean-up waits: the
-  // caller answers its window's messages, so that it never looks hung.
+  // Every 20 ms or so while the files' bytes are written and checked, and
+  // while clean-up waits: the caller answers its window's messages, so that
+  // it never looks hung.
   std::function<void()> keepAnswering;
 };
 

@@ -18,8 +18,24 @@ PayloadStream PayloadStream::Open(const wchar_t *resourceName) {
   return PayloadStream(*bytes);
 }
 
-void SaveToFile(const PayloadStream &stream, const std::wstring &path,
-                const ChunkWritten &afterChunk) {
+bool WrittenFile::operator==(const WrittenFile &other) const {
+  const BY_HANDLE_FILE_INFORMATION &a = facts, &b = other.facts;
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow && a.nFileSizeHigh == b.nFileSizeHigh &&
+         a.nFileSizeLow == b.nFileSizeLow &&
+         a.ftLastWriteTime.dwHighDateTime == b.ftLastWriteTime.dwHighDateTime &&
+         a.ftLastWriteTime.dwLowDateTime == b.ftLastWriteTime.dwLowDateTime;
+}
+
+std::optional<WrittenFile> WrittenFileOf(HANDLE file) {
+  WrittenFile written{};
+  if (!GetFileInformationByHandle(file, &written.facts))
+    return std::nullopt;
+  return written;
+}
+
+WrittenFile SaveToFile(const PayloadStream &stream, const std::wstring &path,
+                       const ChunkWritten &afterChunk) {
   const win32::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file)
@@ -34,6 +50,10 @@ void SaveToFile(const PayloadStream &stream, const std::wstring &path,
     if (afterChunk)
       afterChunk(chunk);
   }
+  const auto written = WrittenFileOf(file.Get());
+  if (!written)
+    win32::RaiseFileCreateError(path);
+  return *written;
 }
 
 bool ReadInChunks(HANDLE file, std::size_t size, const ChunkRead &chunk) {

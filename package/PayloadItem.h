@@ -29,17 +29,27 @@ private:
   std::span<const std::byte> bytes_;
 };
 
-// Large items are written, checked and compared a chunk at a time, with the
-// window answering its messages in between.
+// Large items are written and checked a chunk at a time, with the window
+// answering its messages in between.
 using package_format::kChunkBytes;
 
 // Runs after each chunk has been written, with the bytes it held.
 using ChunkWritten = std::function<void(std::span<const std::byte> chunk)>;
 
+// What tells a file written apart from the same file changed since: which
+// file it is, its size and when it was last written.
+struct WrittenFile {
+  BY_HANDLE_FILE_INFORMATION facts;
+  bool operator==(const WrittenFile &other) const;
+};
+// The facts of an open file; nothing when the system gives none.
+std::optional<WrittenFile> WrittenFileOf(HANDLE file);
+
 // Creates (or replaces) the file and writes every byte, a chunk at a time.
-// Raises the file-creation error or the stream-write error.
-void SaveToFile(const PayloadStream &stream, const std::wstring &path,
-                const ChunkWritten &afterChunk = {});
+// Answers what the file was when the last byte was written. Raises the
+// file-creation error or the stream-write error.
+WrittenFile SaveToFile(const PayloadStream &stream, const std::wstring &path,
+                       const ChunkWritten &afterChunk = {});
 
 // Reads an open file from its start, a chunk at a time, handing each chunk
 // to `chunk`, which answers whether to go on. False when the file is not

@@ -1,5 +1,6 @@
 #include "package/StagingFolder.h"
 
+#include "package/PayloadChecksum.h"
 #include "package/ProtectedFolder.h"
 #include "package/ShellCopy.h"
 #include "resources/Texts.h"
@@ -84,11 +85,13 @@ StagingFolder::StagingFolder(const NameSuffixSource &suffixes, Patience patience
 }
 
 void StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName,
-                          const ChunkWritten &afterChunk) {
+                          const ChunkWritten &afterChunk, const std::function<void()> &afterSave) {
   std::wstring file = path_ + fileName;
   // Recorded before the save, so that a partly written file is removed too.
   staged_.push_back(file);
-  SaveToFile(stream, file, afterChunk);
+  const WrittenFile written = SaveToFile(stream, file, afterChunk);
+  if (afterSave)
+    afterSave();
   // Read access, so that the handle's sharing counts: an open for reading
   // alone may still be made, and the shell's copy makes one. A scanner that
   // opened the new file a moment ago is waited for, as by the clean-up.
@@ -99,6 +102,11 @@ void StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName,
   win32::FileHandle kept = OpenWaitingForHolders(patience_, keep);
   if (!kept)
     win32::RaiseFileCreateError(file);
+  // Between the save's close and this open, nothing held the file: what
+  // was checked as it was written is delivered only if it is still that
+  // file, that long, last written then.
+  if (WrittenFileOf(kept.Get()) != written)
+    RaiseDamagedPackage();
   kept_.push_back(std::move(kept));
 }
 

@@ -35,10 +35,12 @@ public:
   // lets others read it and nothing else: from then on nobody can write to
   // it, rename it or delete it, on any file system, access lists or none,
   // until ReleaseStagedFiles(). Raises the file-creation error when the
-  // file stays open elsewhere for writing or deleting. The file is removed
-  // with the folder.
+  // file stays open elsewhere for writing or deleting, and the
+  // damaged-package error when it is no longer the file that was written
+  // (`afterSave` runs in that moment between the two, for the tests). The
+  // file is removed with the folder.
   void Stage(const PayloadStream &stream, const wchar_t *fileName,
-             const ChunkWritten &afterChunk = {});
+             const ChunkWritten &afterChunk = {}, const std::function<void()> &afterSave = {});
   // Every file staged, in the order staged.
   const std::vector<std::wstring> &StagedFiles() const { return staged_; }
   // Closes the handles Stage() keeps, once the shell's copy has returned.
@@ -60,7 +62,7 @@ private:
   std::wstring path_;
   win32::FileHandle held_; // keeps the folder itself from being swapped
   std::vector<std::wstring> staged_;
-  std::vector<win32::FileHandle> kept_; // keeps the staged files as they were checked
+  std::vector<win32::FileHandle> kept_; // keeps the staged files as they were written
 };
 
 // The temporary-folder error: the folder, or the system's text when there is none.

@@ -1,7 +1,7 @@
 // The platform layer's own message table (win32/ and toolkit/): its errors
 // are in Japanese, as they always were, whatever the application's own
-// texts (resources/Texts.h) are. UTF-16, so that they read the same
-// whatever the user's code page.
+// texts (resources/Texts.h) are; the error display's last resort stays in
+// English. UTF-16, so that they read the same whatever the user's code page.
 #pragma once
 
 namespace win32::messages {

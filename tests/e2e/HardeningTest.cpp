@@ -15,8 +15,9 @@ namespace {
 const wchar_t *const kFiles[] = {L"VELNORIX410aE.exe", L"VELNORIX_User'sManual.pdf",
                                  L"ReadMe_E.txt"};
 
-// Names of DLLs the program imports, imm32 (which user32 pulls in), and what
-// the system's DLLs load by bare name. Left out: those Wine 8 has no DLL of
+// Names of DLLs the program imports, imm32 (which user32 pulls in), bcrypt
+// (which the system's cryptography loads), and what the system's DLLs load
+// by bare name. Left out: those Wine 8 has no DLL of
 // its own for (nothing asks for them, so a planted copy proves nothing), and
 // msimg32, whose delay-loaded use by Wine's own comctl32 ignores the limited
 // search (a Wine loader bug).

@@ -306,12 +306,17 @@ class FolderRefusals(Builder):
              lambda: os.rename(self.path("ReadMe_E.txt"), self.path("README_E")),
              'The package folder {pkg} lacks "ReadMe_E.txt", but holds "README_E": rename that '
              "file to ReadMe_E.txt."),
-            ("a readme of two names that differ in letter case",
-             lambda: os.rename(self.path("ReadMe_E.txt"), self.path("readme_e.txt"))
-             or write(self.path("README_E.TXT"), b""),
-             'The package folder {pkg} holds "README_E.TXT" and "readme_e.txt", which differ only '
+            ("a readme beside a copy whose name differs in letter case",
+             lambda: write(self.path("README_E.TXT"), b""),
+             'The package folder {pkg} holds "README_E.TXT" and "ReadMe_E.txt", which differ only '
              "in letter case: Windows takes them for one file, ReadMe_E.txt. Keep only one of "
              "them."),
+            ("a manual saved as another kind of file",
+             lambda: os.rename(self.path("VELNORIX_User'sManual.pdf"),
+                               self.path("VELNORIX_User'sManual.docx")),
+             "The package folder {pkg} lacks \"VELNORIX_User'sManual.pdf\", but holds "
+             "\"VELNORIX_User'sManual.docx\", which is another kind of file: save the file the "
+             "wizard delivers as VELNORIX_User'sManual.pdf there."),
 
             ("no readme", lambda: os.remove(self.path("ReadMe_E.txt")),
              'The package folder {pkg} lacks the file "ReadMe_E.txt": the wizard delivers '

@@ -10,7 +10,6 @@
 
 #include <cstring>
 #include <numeric>
-#include <set>
 
 namespace {
 
@@ -69,9 +68,21 @@ std::vector<Crc32c::Method> Methods() {
   return methods;
 }
 
-TEST(PayloadChecksum, IsCrc32cAlikeByBothMethodsInPiecesOfAnySize) {
+// CRC-32C a bit at a time, as its definition reads: what the fast methods
+// (three streams joined, tables, the instruction) must all come to.
+std::uint32_t ReferenceCrc32c(std::span<const std::byte> bytes) {
+  std::uint32_t crc = ~0u;
+  for (const std::byte byte : bytes) {
+    crc ^= static_cast<std::uint8_t>(byte);
+    for (int bit = 0; bit < 8; ++bit)
+      crc = crc & 1 ? crc >> 1 ^ 0x82F63B78u : crc >> 1;
+  }
+  return ~crc;
+}
+
+TEST(PayloadChecksum, IsCrc32cByBothMethodsInPiecesOfAnySize) {
   const auto large = PayloadStream::Open(L"LARGE").Bytes();
-  std::vector<std::uint32_t> wholes;
+  const std::uint32_t reference = ReferenceCrc32c(large);
   for (const Crc32c::Method method : Methods()) {
     Crc32c check(method);
     check.Add("123456789", 9);
@@ -80,9 +91,8 @@ TEST(PayloadChecksum, IsCrc32cAlikeByBothMethodsInPiecesOfAnySize) {
     Crc32c pieces(method);
     for (std::size_t at = 0, piece = 1; at < large.size(); at += piece, piece = piece * 3 + 7)
       pieces.Add(large.data() + at, std::min(piece, large.size() - at));
-    wholes.push_back(pieces.Value());
+    EXPECT_EQ(pieces.Value(), reference);
   }
-  EXPECT_EQ(std::set(wholes.begin(), wholes.end()).size(), 1u) << "both methods agree";
 }
 
 TEST(PayloadChecksum, ThePayloadMatchesTheChecksumsTheBuildStored) {

@@ -66,6 +66,21 @@ TEST(StagingFolder, FailedStagingRemovesWhatWasStaged) {
   EXPECT_FALSE(Exists(path));
 }
 
+// In the moment between the save's close and the hold, another program
+// (a scanner that "cleans" it) could change the file: it is not delivered.
+TEST(StagingFolder, RefusesAStagedFileChangedBeforeItIsHeld) {
+  StagingFolder staging;
+  const std::wstring file = staging.Path() + L"\\ReadMe_E.txt";
+  try {
+    staging.Stage(PayloadStream::Open(L"FILE3"), L"\\ReadMe_E.txt", {},
+                  [&] { WriteFileBytes(file, ReadFileBytes(file) + "appended"); });
+    FAIL() << "a changed staged file must be refused";
+  } catch (const win32::Error &error) {
+    EXPECT_EQ(error.Message(),
+              L"The package is damaged and cannot be extracted. Download it again.");
+  }
+}
+
 TEST(Extraction, DeliversExactlyThePackageAndLeavesNoStaging) {
   ScratchFolder destination;
   const auto stagingBefore = StagingFoldersInTemp();
