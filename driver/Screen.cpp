@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <map>
 
 namespace {
@@ -78,6 +80,33 @@ Screen::Screen() : width_(GetSystemMetrics(SM_CXSCREEN)), height_(GetSystemMetri
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
+}
+
+void Screen::Save(const std::wstring &path) const {
+  // 24 bits a pixel, bottom row first: what every picture tool reads alike
+  // (a fourth byte of 0 would be taken for transparency).
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = width_;
+  header.biHeight = height_;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  const std::size_t stride = (static_cast<std::size_t>(width_) * 3 + 3) & ~std::size_t{3};
+  std::string rows(stride * height_, '\0');
+  for (int y = 0; y < height_; ++y)
+    for (int x = 0; x < width_; ++x) {
+      const DWORD bgr = pixels_[static_cast<std::size_t>(y) * width_ + x];
+      char *to = &rows[(height_ - 1 - y) * stride + static_cast<std::size_t>(x) * 3];
+      to[0] = static_cast<char>(bgr & 0xFF);
+      to[1] = static_cast<char>(bgr >> 8 & 0xFF);
+      to[2] = static_cast<char>(bgr >> 16 & 0xFF);
+    }
+  const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof header;
+  const BITMAPFILEHEADER file{0x4D42, offset + static_cast<DWORD>(rows.size()), 0, 0, offset};
+  std::ofstream out(std::filesystem::path(path), std::ios::binary);
+  out.write(reinterpret_cast<const char *>(&file), sizeof file);
+  out.write(reinterpret_cast<const char *>(&header), sizeof header);
+  out << rows;
 }
 
 COLORREF Screen::At(int x, int y) const {

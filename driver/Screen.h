@@ -12,6 +12,8 @@ class Screen {
 public:
   Screen();
   COLORREF At(int x, int y) const;
+  // Saves it as a bitmap file.
+  void Save(const std::wstring &path) const;
   // The contrast between what lies behind a label (its commonest colour)
   // and its text (the colour that differs most from that), from 1 to 21.
   double Contrast(const RECT &area) const;

@@ -1,6 +1,7 @@
 #include "driver/WizardDriver.h"
 
 #include "driver/Callbacks.h"
+#include "driver/Screen.h"
 
 #include <commctrl.h>
 
@@ -278,34 +279,6 @@ void Wizard::Screenshot(const std::wstring &folder, const std::wstring &name) co
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   // The whole screen: the wizard and any dialog of the shell in front of it.
-  const int width = GetSystemMetrics(SM_CXSCREEN);
-  const int height = GetSystemMetrics(SM_CYSCREEN);
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof header;
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  const int stride = (width * 3 + 3) & ~3;
-  std::string pixels(static_cast<std::size_t>(stride) * height, '\0');
-  const HDC screen = GetDC(nullptr);
-  const HDC memory = CreateCompatibleDC(screen);
-  const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  const HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-  SelectObject(memory, previous);
-  GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO *>(&header),
-            DIB_RGB_COLORS);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-
-  BITMAPFILEHEADER file{
-      0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof header + pixels.size()), 0, 0,
-      sizeof(BITMAPFILEHEADER) + sizeof header};
   CreateDirectoryW(folder.c_str(), nullptr);
-  std::ofstream out(std::filesystem::path(folder + L"\\" + name + L".bmp"), std::ios::binary);
-  out.write(reinterpret_cast<const char *>(&file), sizeof file);
-  out.write(reinterpret_cast<const char *>(&header), sizeof header);
-  out << pixels;
+  Screen().Save(folder + L"\\" + name + L".bmp");
 }
