@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 
 namespace {
 
@@ -103,31 +104,18 @@ private:
   PayloadSums &sums_;
 };
 
-// The payload's digests or checksums, known once the files have been
-// written before them.
-class SumsSource : public DataSource {
+// Bytes known only once the resources before them have been written (the
+// payload's digests and checksums, taken as its files were read).
+class LaterBytesSource : public DataSource {
 public:
-  enum class Kind { Sha256, Crc32c };
-  SumsSource(const PackageSums &sums, Kind kind) : sums_(sums), kind_(kind) {}
-  std::uint32_t Size() const {
-    return static_cast<std::uint32_t>(kind_ == Kind::Sha256 ? package_format::kDigestsBytes
-                                                            : package_format::kChecksumsBytes);
-  }
+  explicit LaterBytesSource(std::function<Bytes()> make) : make_(std::move(make)) {}
   void WriteTo(Sink &sink) override {
-    for (const PayloadSums &sums : sums_) {
-      if (kind_ == Kind::Sha256) {
-        sink.Write(sums.sha256.data(), sums.sha256.size());
-      } else {
-        std::uint8_t crc[package_format::kChecksumBytes];
-        PutLe32(crc, sums.crc32c);
-        sink.Write(crc, sizeof crc);
-      }
-    }
+    const Bytes bytes = make_();
+    sink.Write(bytes.data(), bytes.size());
   }
 
 private:
-  const PackageSums &sums_;
-  Kind kind_;
+  std::function<Bytes()> make_;
 };
 
 // Where the stub's resource section and its relocations are.
@@ -280,14 +268,24 @@ void AddPackage(ResourceTree &tree, const Package &package, const BuildRequest &
     tree.Add(kRcData, ResourceId::Named(package_format::kItems[i].resourceName), english,
              std::move(data));
   }
-  for (const auto &[name, kind] : {std::pair{PACKAGE_SHA256_RESOURCE, SumsSource::Kind::Sha256},
-                                   std::pair{PACKAGE_CRC32C_RESOURCE, SumsSource::Kind::Crc32c}}) {
-    auto source = std::make_shared<SumsSource>(sums, kind);
+  const auto later = [&](const char *name, std::size_t size, std::function<Bytes()> make) {
     ResourceData data;
-    data.size = source->Size();
-    data.source = std::move(source);
+    data.size = static_cast<std::uint32_t>(size);
+    data.source = std::make_shared<LaterBytesSource>(std::move(make));
     tree.Add(kRcData, ResourceId::Named(name), english, std::move(data));
-  }
+  };
+  later(PACKAGE_SHA256_RESOURCE, package_format::kDigestsBytes, [&sums] {
+    Bytes digests;
+    for (const PayloadSums &item : sums)
+      digests.insert(digests.end(), item.sha256.begin(), item.sha256.end());
+    return digests;
+  });
+  later(PACKAGE_CRC32C_RESOURCE, package_format::kChecksumsBytes, [&sums] {
+    Bytes checksums;
+    for (const PayloadSums &item : sums)
+      Append32(checksums, item.crc32c);
+    return checksums;
+  });
 }
 
 // Copies [from, to) of the stub.

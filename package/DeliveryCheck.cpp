@@ -1,5 +1,6 @@
 #include "package/DeliveryCheck.h"
 
+#include "package/PayloadChecksum.h"
 #include "package/PayloadItem.h"
 #include "package/PhaseMarks.h"
 #include "win32/Handle.h"
@@ -27,9 +28,7 @@ bool FileMatches(const std::wstring &path, std::size_t size, std::uint32_t check
     return false;
   Crc32c crc(CheckMethod());
   const bool read = ReadInChunks(file.Get(), size, [&](std::span<const std::byte> chunk) {
-    const double start = PhaseClockMilliseconds();
-    crc.Add(chunk.data(), chunk.size());
-    AddCheckTime(PhaseClockMilliseconds() - start);
+    AddToChecksum(crc, chunk);
     if (patience.whileWaiting)
       patience.whileWaiting();
     return true;

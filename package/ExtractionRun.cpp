@@ -48,9 +48,7 @@ void StageChecked(StagingFolder &staging, std::size_t index, const PayloadStream
                   const std::function<void()> &keepAnswering) {
   Crc32c crc(CheckMethod());
   staging.Stage(stream, kPayloadFiles[index].fileName, [&](std::span<const std::byte> chunk) {
-    const double start = PhaseClockMilliseconds();
-    crc.Add(chunk.data(), chunk.size());
-    AddCheckTime(PhaseClockMilliseconds() - start);
+    AddToChecksum(crc, chunk);
     Call(keepAnswering);
   });
   if (crc.Value() != StoredChecksum(index))

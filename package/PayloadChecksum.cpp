@@ -1,6 +1,7 @@
 #include "package/PayloadChecksum.h"
 
 #include "package/PayloadItem.h"
+#include "package/PhaseMarks.h"
 #include "resources/Texts.h"
 #include "win32/Error.h"
 
@@ -14,6 +15,12 @@ std::uint32_t StoredChecksum(std::size_t index) {
   for (std::size_t i = 0; i < package_format::kChecksumBytes; ++i)
     checksum |= static_cast<std::uint32_t>(bytes[i]) << 8 * i; // little-endian
   return checksum;
+}
+
+void AddToChecksum(Crc32c &crc, std::span<const std::byte> chunk) {
+  const double start = PhaseClockMilliseconds();
+  crc.Add(chunk.data(), chunk.size());
+  AddCheckTime(PhaseClockMilliseconds() - start);
 }
 
 void RaiseDamagedPackage() { throw win32::Error(texts::kDamagedPackage); }

@@ -5,12 +5,18 @@
 // that differs is never reported as completed.
 #pragma once
 
+#include "package/Crc32c.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 // The checksum the build stored for payload item `index` (in payload
 // order). Raises the damaged-package error when the program carries none.
 std::uint32_t StoredChecksum(std::size_t index);
+
+// Adds a chunk to a checksum, counting the time for the benchmark.
+void AddToChecksum(Crc32c &crc, std::span<const std::byte> chunk);
 
 // Raised when an item does not match its checksum: nothing can be delivered.
 [[noreturn]] void RaiseDamagedPackage();
