@@ -1,7 +1,8 @@
 // The benchmark build's phase marks: each phase's end on the system-wide
 // performance counter (so that the driver, another process, can line them
 // up with its own probe), written to the file WIZARD_PHASE_LOG names. The
-// payload check uses the table when WIZARD_CHECK_METHOD is "table".
+// payload check uses the method WIZARD_CHECK_METHOD names ("instruction",
+// "folding", "table") instead of the best.
 #include "package/PhaseMarks.h"
 
 #include <windows.h>
@@ -35,7 +36,12 @@ void AddCheckTime(double milliseconds) { checkMilliseconds += milliseconds; }
 Crc32c::Method CheckMethod() {
   wchar_t method[16] = {};
   GetEnvironmentVariableW(L"WIZARD_CHECK_METHOD", method, 16);
-  return std::wstring(method) == L"table" ? Crc32c::Method::Table : Crc32c::Best();
+  const std::wstring name = method;
+  if (name == L"instruction" && __builtin_cpu_supports("sse4.2"))
+    return Crc32c::Method::Instruction;
+  return name == L"table"     ? Crc32c::Method::Table
+         : name == L"folding" ? Crc32c::Method::Folding
+                              : Crc32c::Best();
 }
 
 void WritePhaseMarks() {
@@ -47,7 +53,7 @@ void WritePhaseMarks() {
     return;
   for (const Mark &mark : marks)
     std::fprintf(file, "%s %.3f\n", mark.phase, mark.at);
-  std::fprintf(file, "check_method %d\n", CheckMethod() == Crc32c::Method::Instruction);
+  std::fprintf(file, "check_method %d\n", static_cast<int>(CheckMethod()));
   std::fprintf(file, "payload_check_ms %.3f\n", checkMilliseconds);
   std::fclose(file);
   marks.clear();
