@@ -107,10 +107,10 @@ std::uint32_t TableAdd(std::uint32_t crc, const std::uint8_t *p, std::size_t siz
 //   x^(128*209) + x^(128*144) + x^(128*54) + x^(128*39) + x^(128*14) + 1
 // So a 16-byte block may become zeros if it is added (exclusive-or) to the
 // blocks 65, 155, 170, 195 and 209 places after it: the checksum does not
-// change. Every block but the last 209 is carried forward so, each block
-// taking in the five before it at those distances: six loads and five
-// exclusive-ors, a third of the table's look-ups. The table sums the last
-// 209, once.
+// change. Every block but the last 209 is carried forward so; put the other
+// way, each block takes in the five at those distances before it, with six
+// loads and five exclusive-ors, a third of the table's look-ups. The table
+// sums the last 209 blocks, once, when the value is asked for.
 constexpr std::size_t kDistances[] = {65, 155, 170, 195, 209};
 constexpr std::size_t kBlock = Crc32c::kBlockBytes;
 static_assert(Crc32c::kReach == kDistances[4] && Crc32c::kKeptBlocks > 2 * Crc32c::kReach);
@@ -123,8 +123,9 @@ __attribute__((target("sse2"))) void FoldRun(std::uint8_t *into, const std::uint
   for (std::size_t i = 0; i < blocks; ++i, p += kBlock) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
     folded[i] = _mm_xor_si128(
-        _mm_xor_si128(_mm_xor_si128(block, folded[i - 65]), folded[i - 155]),
-        _mm_xor_si128(_mm_xor_si128(folded[i - 170], folded[i - 195]), folded[i - 209]));
+        _mm_xor_si128(_mm_xor_si128(block, folded[i - kDistances[0]]), folded[i - kDistances[1]]),
+        _mm_xor_si128(_mm_xor_si128(folded[i - kDistances[2]], folded[i - kDistances[3]]),
+                      folded[i - kDistances[4]]));
   }
 }
 #else
