@@ -115,30 +115,35 @@ constexpr std::size_t kDistances[] = {65, 155, 170, 195, 209};
 constexpr std::size_t kBlock = Crc32c::kBlockBytes;
 static_assert(Crc32c::kReach == kDistances[4] && Crc32c::kKeptBlocks > 2 * Crc32c::kReach);
 
-// Folds a run of blocks into `into`, below which the blocks before them lie.
+// Folds a run of blocks into `into`, below which the blocks before them lie
+// (so the indices are signed: they reach below it).
 #ifdef CRC32C_X86
 __attribute__((target("sse2"))) void FoldRun(std::uint8_t *into, const std::uint8_t *p,
                                              std::size_t blocks) {
   auto *folded = reinterpret_cast<__m128i *>(into);
-  for (std::size_t i = 0; i < blocks; ++i, p += kBlock) {
+  for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(blocks); ++i, p += kBlock) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    folded[i] = _mm_xor_si128(
-        _mm_xor_si128(_mm_xor_si128(block, folded[i - kDistances[0]]), folded[i - kDistances[1]]),
-        _mm_xor_si128(_mm_xor_si128(folded[i - kDistances[2]], folded[i - kDistances[3]]),
-                      folded[i - kDistances[4]]));
+    folded[i] =
+        _mm_xor_si128(_mm_xor_si128(_mm_xor_si128(block, folded[i - std::ptrdiff_t{kDistances[0]}]),
+                                    folded[i - std::ptrdiff_t{kDistances[1]}]),
+                      _mm_xor_si128(_mm_xor_si128(folded[i - std::ptrdiff_t{kDistances[2]}],
+                                                  folded[i - std::ptrdiff_t{kDistances[3]}]),
+                                    folded[i - std::ptrdiff_t{kDistances[4]}]));
   }
 }
 #else
 void FoldRun(std::uint8_t *into, const std::uint8_t *p, std::size_t blocks) {
-  for (std::size_t i = 0; i < blocks; ++i, p += kBlock) {
+  for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(blocks); ++i, p += kBlock) {
     std::uint64_t half[2], add;
     std::memcpy(half, p, kBlock);
     for (const std::size_t distance : kDistances)
       for (int h = 0; h < 2; ++h) {
-        std::memcpy(&add, into + (i - distance) * kBlock + 8 * h, 8);
+        std::memcpy(
+            &add,
+            into + (i - static_cast<std::ptrdiff_t>(distance)) * std::ptrdiff_t{kBlock} + 8 * h, 8);
         half[h] ^= add;
       }
-    std::memcpy(into + i * kBlock, half, kBlock);
+    std::memcpy(into + i * std::ptrdiff_t{kBlock}, half, kBlock);
   }
 }
 #endif
