@@ -53,39 +53,31 @@ struct FileTraits {
   static Type Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(Type h) { CloseHandle(h); }
 };
-// Other kernel objects (tokens, processes) are null when there is none.
-struct KernelObjectTraits {
-  using Type = HANDLE;
+// Every other handle here is null when there is none.
+template <typename T> struct NullWhenNone {
+  using Type = T;
   static Type Invalid() { return nullptr; }
+};
+// Other kernel objects: tokens, processes.
+struct KernelObjectTraits : NullWhenNone<HANDLE> {
   static void Close(Type h) { CloseHandle(h); }
 };
-template <typename T> struct GdiTraits {
-  using Type = T;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type h) { DeleteObject(h); }
+template <typename T> struct GdiTraits : NullWhenNone<T> {
+  static void Close(T h) { DeleteObject(h); }
 };
-struct MemoryDcTraits {
-  using Type = HDC;
-  static Type Invalid() { return nullptr; }
+struct MemoryDcTraits : NullWhenNone<HDC> {
   static void Close(Type h) { DeleteDC(h); }
 };
-struct WindowTraits {
-  using Type = HWND;
-  static Type Invalid() { return nullptr; }
+struct WindowTraits : NullWhenNone<HWND> {
   static void Close(Type h) { DestroyWindow(h); }
 };
-
 // Memory the system allocated for the caller with LocalAlloc (texts, security
 // descriptors), of whatever pointer type the call answers.
-template <typename T> struct LocalMemoryTraits {
-  using Type = T;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type h) { LocalFree(h); }
+template <typename T> struct LocalMemoryTraits : NullWhenNone<T> {
+  static void Close(T h) { LocalFree(h); }
 };
 // An item identifier the shell allocated with the task allocator.
-struct ItemIdListTraits {
-  using Type = PIDLIST_ABSOLUTE;
-  static Type Invalid() { return nullptr; }
+struct ItemIdListTraits : NullWhenNone<PIDLIST_ABSOLUTE> {
   static void Close(Type h) { CoTaskMemFree(h); }
 };
 using FileHandle = UniqueHandle<FileTraits>;
