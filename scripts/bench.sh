@@ -141,47 +141,48 @@ settle() {
   cat "$@" >/dev/null
 }
 
+# The check's methods, in Crc32c::Method's order (the phase log gives the
+# chosen one's number), as WIZARD_CHECK_METHOD names them and as the table says.
+check_methods=(instruction folding table)
+declare -A check_method_row=(
+  [instruction]="with the SSE4.2 instruction instead"
+  [folding]="folding with SSE2 instead, as without SSE4.2"
+  [table]="with the table instead, as without SSE2")
+
 # The wizard's phases, the platform's floor and the wizard checking by each
-# method in turn (the instruction, folding, the table), one run of each in
-# turn, each from a settled machine.
+# method, one run of each in turn, each from a settled machine.
 phase_row() {
-  local name=$1 build=$2 all="" floor="" instruction="" folding="" table=""
+  local name=$1 build=$2 all="" floor="" m
+  local -A forced=()
   local programs=("$build/bin/VELNORIX410aPackageE.exe" "$build/tests/bench_wizard.exe")
   for _ in $(seq "$runs"); do
     settle "${programs[@]}"
     all+=$(figure phases "$build/tests/bench_wizard.exe" 1)$'\n'
     settle "${programs[@]}"
     floor+=$("$WINE" "$sample/tests/platform_floor.exe" "$build/bin/VELNORIX410aPackageE.exe" 1 | tr -d '\r')$'\n'
-    settle "${programs[@]}"
-    instruction+=$(WIZARD_CHECK_METHOD=instruction figure phases "$build/tests/bench_wizard.exe" 1)$'\n'
-    settle "${programs[@]}"
-    folding+=$(WIZARD_CHECK_METHOD=folding figure phases "$build/tests/bench_wizard.exe" 1)$'\n'
-    settle "${programs[@]}"
-    table+=$(WIZARD_CHECK_METHOD=table figure phases "$build/tests/bench_wizard.exe" 1)$'\n'
+    for m in "${check_methods[@]}"; do
+      settle "${programs[@]}"
+      forced[$m]+=$(WIZARD_CHECK_METHOD=$m figure phases "$build/tests/bench_wizard.exe" 1)$'\n'
+    done
   done
   of() { echo "$1" | awk -v k="$2" '$1 == k {print $2}' | median; }
   worst() { echo "$1" | awk -v k="$2" '$1 == k {print $2}' | sort -n | tail -1; }
-  local stage digest copy check cleanup inside fw fc fr fu total method
-  local instruction_check instruction_inside folding_check folding_inside table_check table_inside
+  share() { awk -v a="$1" -v b="$2" -v of="$3" 'BEGIN {printf "%.0f %% of %s", 100 * a / b, of}'; }
+  local stage digest copy check cleanup inside fw fc fr fu total chosen
   stage=$(of "$all" stage_ms) digest=$(of "$all" payload_check_ms)
   copy=$(of "$all" copy_ms) check=$(of "$all" check_ms)
   cleanup=$(of "$all" cleanup_ms) inside=$(of "$all" inside_ms)
-  case "$(of "$all" check_method)" in
-    0.0) method="the SSE4.2 instruction, timed faster than folding here" ;;
-    1.0) method="SSE2 folding, timed faster than the instruction here or the only one" ;;
-    *) method="the table: this processor lacks SSE2" ;;
-  esac
-  instruction_check=$(of "$instruction" payload_check_ms) instruction_inside=$(of "$instruction" inside_ms)
-  folding_check=$(of "$folding" payload_check_ms) folding_inside=$(of "$folding" inside_ms)
-  table_check=$(of "$table" payload_check_ms) table_inside=$(of "$table" inside_ms)
+  chosen=${check_methods[$(of "$all" check_method | cut -d. -f1)]}
   fw=$(of "$floor" floor_write_ms) fc=$(of "$floor" floor_copy_ms) fr=$(of "$floor" floor_read_ms)
   fu=$(of "$floor" floor_cleanup_ms)
   total=$(awk -v a="$fw" -v b="$fc" -v c="$fr" -v d="$fu" 'BEGIN {printf "%.1f", a + b + c + d}')
   phase_rows+=("| $name | staging: write, with the payload check | $stage | $fw (WriteFile from the mapped resource, 1 MiB at a time) | $(ratio "$stage" "$fw") |")
-  phase_rows+=("| | of which the payload check (CRC-32C by $method; staging and delivery) | $digest | | $(awk -v a="$digest" -v b="$inside" 'BEGIN {printf "%.0f %% of the run", 100 * a / b}') |")
-  phase_rows+=("| | the payload check with the SSE4.2 instruction instead (whole run $instruction_inside) | $instruction_check | | $(awk -v a="$instruction_check" -v b="$instruction_inside" 'BEGIN {printf "%.0f %% of that run", 100 * a / b}') |")
-  phase_rows+=("| | the payload check folding with SSE2 instead, as without SSE4.2 (whole run $folding_inside) | $folding_check | | $(awk -v a="$folding_check" -v b="$folding_inside" 'BEGIN {printf "%.0f %% of that run", 100 * a / b}') |")
-  phase_rows+=("| | the payload check with the table instead, as without SSE2 (whole run $table_inside) | $table_check | | $(awk -v a="$table_check" -v b="$table_inside" 'BEGIN {printf "%.0f %% of that run", 100 * a / b}') |")
+  phase_rows+=("| | of which the payload check (CRC-32C, $chosen, the fastest here; staging and delivery) | $digest | | $(share "$digest" "$inside" "the run") |")
+  local forced_check forced_inside
+  for m in "${check_methods[@]}"; do
+    forced_check=$(of "${forced[$m]}" payload_check_ms) forced_inside=$(of "${forced[$m]}" inside_ms)
+    phase_rows+=("| | the payload check ${check_method_row[$m]} (whole run $forced_inside) | $forced_check | | $(share "$forced_check" "$forced_inside" "that run") |")
+  done
   phase_rows+=("| | shell copy | $copy | $fc (SHFileOperationW) | $(ratio "$copy" "$fc") |")
   phase_rows+=("| | delivery check | $check | $fr (a plain read) | $(ratio "$check" "$fr") |")
   phase_rows+=("| | clean-up | $cleanup | $fu (DeleteFileW, RemoveDirectoryW) | $(ratio "$cleanup" "$fu") |")
