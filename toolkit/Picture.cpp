@@ -7,15 +7,10 @@ namespace toolkit {
 
 Picture::Picture(Container &parent, Bounds bounds, int bitmapId)
     : Control(parent, {L"STATIC", SS_OWNERDRAW}, bounds, L""), parent_(parent),
-      bitmapId_(bitmapId) {}
+      bitmap_(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmapId),
+                                              IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {}
 
 void Picture::DrawItem(const DRAWITEMSTRUCT &item) {
-  if (!loaded_) {
-    loaded_ = true;
-    bitmap_.Reset(
-        static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmapId_),
-                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-  }
   if (!bitmap_ || HighContrastOn() || parent_.FixedColourGivesWay()) {
     FillRect(item.hDC, &item.rcItem, parent_.BackgroundBrush());
     return;

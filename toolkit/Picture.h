@@ -1,9 +1,7 @@
 // A bitmap from the program's resources, stretched to the control's size.
 // It gives way, with the fixed colour of the panel it lies on, to the
 // user's scheme where that colour gives way (Colours.h): a decoration that
-// would hide text then shows the scheme's window colour instead. The
-// bitmap is loaded when the picture is first drawn: a hidden page's
-// pictures cost start-up nothing.
+// would hide text then shows the scheme's window colour instead.
 #pragma once
 
 #include "toolkit/Control.h"
@@ -19,8 +17,6 @@ protected:
 
 private:
   const Container &parent_;
-  int bitmapId_;
-  bool loaded_ = false;
   win32::BitmapHandle bitmap_;
 };
 
