@@ -58,6 +58,7 @@ build() {
 size_of() { stat -c %s "$1"; }
 payload_of() { cat "${PAYLOAD_NAMES[@]/#/$1/}" | wc -c; }
 now_ms() { date +%s%3N; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf (b > 0 ? "%.2f" : "-"), (b > 0 ? a / b : 0)}'; }
 
 echo "Building the sample, the empty package and the large packages..." >&2
 # The shipped program's sizes, and the sample's payload the packages share.
@@ -107,14 +108,20 @@ empty_overhead=$(size_of "$out/empty/bin/VELNORIX410aPackageE.exe")
 sample_overhead=$(($(size_of "$out/sample/bin/VELNORIX410aPackageE.exe") - $(payload_of "$sample_payload")))
 peer_overhead=$(($(size_of "$out/peer.exe") - $(payload_of "$sample_payload")))
 
-# One start of each in turn, for the same reason as the phases below.
-trivials="" startups_ms=""
+# One start of each in turn, for the same reason as the phases below. The
+# NSIS peer, a 32-bit program with the same pages, runs only where the
+# 32-bit build does.
+trivials="" startups_ms="" peer_startups=""
 for _ in $(seq "$startups"); do
   trivials+=$(figure startup "$sample/tests/trivial_window.exe" "Trivial window" 1 | value startup_ms)$'\n'
   startups_ms+=$(figure startup "$sample/bin/VELNORIX410aPackageE.exe" "$wizard_caption" 1 | value startup_ms)$'\n'
+  if [ "$HOST_RUNS_32BIT" = yes ]; then
+    peer_startups+=$(figure startup "$out/peer.exe" "$NSIS_PEER_CAPTION" 1 | value startup_ms)$'\n'
+  fi
 done
 trivial=$(echo "$trivials" | grep . | median)
 startup=$(echo "$startups_ms" | grep . | median)
+peer_startup=$(echo "$peer_startups" | grep . | median)
 
 rows=()
 run_row() {
@@ -125,10 +132,9 @@ run_row() {
   ms=$(echo "$figures" | value run_ms)
   private=$(echo "$figures" | value peak_private_bytes)
   ws=$(echo "$figures" | value peak_working_set)
-  rows+=("| $name | $ms ms | $floor ms | $(awk -v a="$ms" -v b="$floor" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}') | $((private / 1024)) KiB | $((ws / 1024)) KiB |")
+  rows+=("| $name | $ms ms | $floor ms | $(ratio "$ms" "$floor") | $((private / 1024)) KiB | $((ws / 1024)) KiB |")
 }
 phase_rows=() silence_rows=()
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf (b > 0 ? "%.2f" : "-"), (b > 0 ? a / b : 0)}'; }
 # Each of them starts from the same memory: on this kind of machine fresh
 # page cache gets several times slower to hand out once a few GiB of it
 # have been written, so a run that follows another's writes, or their
@@ -202,16 +208,21 @@ done
   echo
   echo "| size of the shipped 32-bit program | bytes | ratio to the NSIS peer |"
   echo "|---|---|---|"
-  echo "| wizard overhead, package of three empty files | $empty_overhead | $(awk -v a="$empty_overhead" -v b="$peer_overhead" 'BEGIN {printf "%.2f", a / b}') |"
-  echo "| wizard overhead, sample build minus payload | $sample_overhead | $(awk -v a="$sample_overhead" -v b="$peer_overhead" 'BEGIN {printf "%.2f", a / b}') |"
+  echo "| wizard overhead, package of three empty files | $empty_overhead | $(ratio "$empty_overhead" "$peer_overhead") |"
+  echo "| wizard overhead, sample build minus payload | $sample_overhead | $(ratio "$sample_overhead" "$peer_overhead") |"
   echo "| NSIS $(makensis -VERSION) peer overhead (MUI2, uncompressed) | $peer_overhead | 1.00 |"
   echo
   echo "Start-up, run, phases and silence measure $measured."
   echo
-  echo "| start-up (median of $startups) | ms | ratio |"
-  echo "|---|---|---|"
-  echo "| trivial Win32 window | $trivial | 1.00 |"
-  echo "| wizard | $startup | $(awk -v a="$startup" -v b="$trivial" 'BEGIN {printf "%.2f", a / b}') |"
+  echo "| start-up (median of $startups) | ms | ratio to the trivial window | ratio to the NSIS peer |"
+  echo "|---|---|---|---|"
+  echo "| trivial Win32 window | $trivial | 1.00 | |"
+  if [ -n "$peer_startup" ]; then
+    echo "| wizard | $startup | $(ratio "$startup" "$trivial") | $(ratio "$startup" "$peer_startup") |"
+    echo "| NSIS peer, the same pages | $peer_startup | $(ratio "$peer_startup" "$trivial") | 1.00 |"
+  else
+    echo "| wizard | $startup | $(ratio "$startup" "$trivial") | not measured: the 32-bit peer does not run here |"
+  fi
   echo
   echo "| the run (median of $runs) | Next to Finish | reference: cp twice + read | ratio | peak private | peak working set |"
   echo "|---|---|---|---|---|---|"
