@@ -121,7 +121,8 @@ for _ in $(seq "$startups"); do
 done
 trivial=$(echo "$trivials" | grep . | median)
 startup=$(echo "$startups_ms" | grep . | median)
-peer_startup=$(echo "$peer_startups" | grep . | median)
+peer_startup=""
+[ -z "$peer_startups" ] || peer_startup=$(echo "$peer_startups" | grep . | median)
 
 rows=()
 run_row() {
