@@ -14,6 +14,13 @@ probe_host() {
     HOST_KIND_WHY="the 64-bit path was asked for (WIZARD_TEST_64BIT_BUILD=$WIZARD_TEST_64BIT_BUILD)"
     return
   fi
+  # A Debian host whose 32-bit Wine could not be installed (install-deps.sh
+  # says so) has its answer without waiting on a loader that is not there.
+  if command -v dpkg >/dev/null 2>&1 && ! dpkg -s wine32:i386 >/dev/null 2>&1; then
+    HOST_RUNS_32BIT=no
+    HOST_KIND_WHY="this host cannot run 32-bit programs: 32-bit Wine (wine32:i386) is not installed"
+    return
+  fi
   local probe="$build/probe-32bit.exe" out="$build/probe-32bit.out"
   mkdir -p "$build"
   i686-w64-mingw32-gcc -O2 -s -o "$probe" "$(dirname "${BASH_SOURCE[0]}")/probe-32bit.c"
