@@ -1,6 +1,6 @@
 // agreement.txt as a build reads it: UTF-8 or UTF-16, its lines made CR LF.
-#include "builder/Agreement.h"
-#include "builder/Refusal.h"
+#include "builder/package/Agreement.h"
+#include "builder/base/Refusal.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // program.ico as a build reads it, and the icon directory it writes read
 // back as show reads one; the input read as such a directory too.
-#include "builder/Icon.h"
-#include "builder/Refusal.h"
+#include "builder/package/Icon.h"
+#include "builder/base/Refusal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   try {

@@ -1,6 +1,6 @@
 // package.cmake as a build reads it, line by line, without running CMake.
-#include "builder/PackageCmake.h"
-#include "builder/Refusal.h"
+#include "builder/base/Refusal.h"
+#include "builder/package/PackageCmake.h"
 
 #include <cstddef>
 #include <cstdint>

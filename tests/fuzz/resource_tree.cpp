@@ -1,10 +1,10 @@
 // A resource directory read from a file as the builder reads a stub's, then
 // laid out again as a build lays it out.
 #include "InputFile.h"
-#include "builder/PeImage.h"
-#include "builder/Platform.h"
-#include "builder/ResourceTree.h"
-#include "builder/StubMarker.h"
+#include "builder/pe/PeImage.h"
+#include "builder/pe/ResourceTree.h"
+#include "builder/pe/StubMarker.h"
+#include "builder/platform/Platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   platform::File file = platform::File::OpenRead(InputFile(data, size));

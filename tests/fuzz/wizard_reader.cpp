@@ -2,7 +2,7 @@
 // directory, version record, manifest, agreement, icon directory,
 // signature) and both of show's outputs.
 #include "InputFile.h"
-#include "builder/Show.h"
+#include "builder/commands/Show.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   const std::string &path = InputFile(data, size);

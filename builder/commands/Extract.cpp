@@ -1,0 +1,149 @@
+#include "builder/commands/Extract.h"
+
+#include "builder/base/Refusal.h"
+#include "builder/base/TextRules.h"
+#include "builder/commands/Output.h"
+#include "builder/commands/WizardReader.h"
+#include "builder/platform/Platform.h"
+
+namespace {
+
+class OutputSink : public Sink {
+public:
+  explicit OutputSink(Output &output) : output_(output) {}
+  void Write(const std::uint8_t *data, std::size_t size) override { output_.Write(data, size); }
+
+private:
+  Output &output_;
+};
+
+// The folder and any missing folders above it.
+void CreateFolders(const std::string &path) {
+  const std::string parent = platform::ParentFolder(path);
+  if (parent != path && platform::KindOf(parent) == platform::Kind::Missing)
+    CreateFolders(parent);
+  try {
+    platform::CreateFolder(path);
+  } catch (const platform::SystemError &) {
+    // Made meanwhile by someone else: as good.
+    if (platform::KindOf(path) != platform::Kind::Folder)
+      throw;
+  }
+}
+
+// Why nothing may be written under `target`, or nothing.
+std::string Obstacle(const std::string &target, const std::string &wizardPath, bool overwrite) {
+  switch (platform::KindOf(target)) {
+  case platform::Kind::Missing:
+    return {};
+  case platform::Kind::Folder:
+    return target + " is a folder: move it away, or extract into another folder.";
+  case platform::Kind::Other:
+    return target + " exists and is not a file: extract into another folder.";
+  case platform::Kind::File:
+    break;
+  }
+  if (platform::IdOf(target) == platform::IdOf(wizardPath))
+    return target + " is the wizard itself: extract into another folder.";
+  if (!overwrite)
+    return target +
+           " already exists: extract into another folder, or add --overwrite to replace it.";
+  return {};
+}
+
+} // namespace
+
+int ExtractWizard(const std::string &wizardArgument, const std::string &folderArgument,
+                  bool overwrite) {
+  const std::string wizardPath = platform::AbsolutePath(wizardArgument);
+  const std::string folder = platform::AbsolutePath(folderArgument);
+  std::optional<Wizard> opened;
+  try {
+    opened.emplace(Wizard::Open(wizardPath));
+  } catch (const NotAWizard &error) {
+    platform::PrintError(error.what());
+    return kNotAWizard;
+  } catch (const platform::SystemError &error) {
+    platform::PrintError(CannotRead(wizardPath, error.what()));
+    return kNotAWizard;
+  }
+  const Wizard &wizard = *opened;
+  if (!wizard.digestsProblem.empty()) {
+    platform::PrintError(wizardPath + " is damaged (" + wizard.digestsProblem +
+                         "): no file was extracted, as none can be checked. " + kGetAgain);
+    return kDamaged;
+  }
+
+  // Every obstacle named before anything is written.
+  const platform::Kind folderKind = platform::KindOf(folder);
+  if (folderKind != platform::Kind::Missing && folderKind != platform::Kind::Folder) {
+    platform::PrintError(folder + " is a file, not a folder: name the folder to extract into.");
+    return kDamaged;
+  }
+  bool blocked = false;
+  for (const WizardItem &item : wizard.items) {
+    const std::string obstacle =
+        Obstacle(platform::JoinPath(folder, item.name), wizardPath, overwrite);
+    if (!obstacle.empty())
+      platform::PrintError(obstacle);
+    blocked = blocked || !obstacle.empty();
+  }
+  if (blocked)
+    return kDamaged;
+  if (folderKind == platform::Kind::Missing) {
+    try {
+      CreateFolders(folder);
+    } catch (const platform::SystemError &error) {
+      platform::PrintError("makewizard could not create the folder " + folder + " (" +
+                           error.what() +
+                           "): create it yourself, or name a folder you may write to.");
+      return kDamaged;
+    }
+  }
+
+  int status = kIntact;
+  for (std::size_t i = 0; i < wizard.items.size(); ++i) {
+    const WizardItem &item = wizard.items[i];
+    const std::string target = platform::JoinPath(folder, item.name);
+    if (!item.data) {
+      platform::PrintError(wizardPath + " lacks " + item.name + ", so it was not extracted. " +
+                           kGetAgain);
+      status = kDamaged;
+      continue;
+    }
+    try {
+      Output output(
+          target,
+          [&](const platform::SystemError &error) {
+            return Refusal("makewizard could not write " + target + " (" + error.what() +
+                           "); nothing was left under that name. " +
+                           (error.diskFull
+                                ? "Free some space on the disk of " + folder + " and extract again."
+                                : "Check that you may write to " + folder + " and extract again."));
+          },
+          overwrite ? Output::Existing::Replace : Output::Existing::Keep, false);
+      OutputSink sink(output);
+      const std::string mismatch = wizard.Mismatch(i, wizard.Read(item, &sink));
+      if (!mismatch.empty()) {
+        // The output's destructor deletes what was written.
+        platform::PrintError(item.name + " is damaged in " + wizardPath + " (" + mismatch +
+                             "): nothing of it was written to " + folder + ". " + kGetAgain);
+        status = kDamaged;
+        continue;
+      }
+      output.Commit();
+      platform::PrintOut("Extracted " + target + " (" + WithThousands(item.data->size) +
+                         " bytes, intact)");
+    } catch (const Refusal &refusal) {
+      platform::PrintError(refusal.what());
+      return kDamaged;
+    } catch (const platform::SystemError &error) {
+      platform::PrintError("makewizard could not read " + wizardPath + " (" + error.what() +
+                           "); nothing of " + item.name + " was written to " + folder +
+                           ". Check that the wizard is on a disk you " +
+                           "can read, and extract again.");
+      return kDamaged;
+    }
+  }
+  return status;
+}
