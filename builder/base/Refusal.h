@@ -15,3 +15,8 @@ public:
 inline std::string CannotRead(const std::string &path, const std::string &reason) {
   return path + " cannot be read (" + reason + "): check that it is a file you may read.";
 }
+// The message for a path the system would not look at; `reason` is its own.
+inline std::string CannotReach(const std::string &path, const std::string &reason) {
+  return path + " cannot be reached (" + reason +
+         "): check the path, and that you may open each folder on its way.";
+}

@@ -67,9 +67,14 @@ bool IsPrintable(char32_t code) {
   return !In(code, {{0xD800, 0xF8FF}, {0xFDD0, 0xFDEF}, {0xF0000, 0x10FFFF}});
 }
 
-std::string Escaped(const std::string &utf8) {
+std::string Escaped(const std::string &utf8, char separator) {
   std::string shown;
   for (std::size_t at = 0; at < utf8.size();) {
+    if (utf8[at] == '\\' && separator != '\\') {
+      shown += "\\\\";
+      ++at;
+      continue;
+    }
     const std::size_t length = Utf8Length(utf8, at);
     if (!length) {
       char hex[8];

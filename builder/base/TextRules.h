@@ -15,8 +15,10 @@ bool IsInvisible(char32_t code);
 bool IsPrintable(char32_t code);
 // Text from a file, safe to print: each invisible character and each byte
 // that is no part of a UTF-8 character written as an escape (\n, \x1b,
-// \u202e, \U000e0001).
-std::string Escaped(const std::string &utf8);
+// \u202e, \U000e0001), and a backslash as \\, so that the text "\x1b"
+// cannot pass for an escaped ESC. A `separator` backslash stays single: a
+// Windows path's, which no name holds.
+std::string Escaped(const std::string &utf8, char separator = '\0');
 // "a space", "\"é\"", or "the character U+000A".
 std::string Describe(char32_t code);
 // 1,281

@@ -26,9 +26,16 @@ bool IsSigned(const std::string &path) {
 } // namespace
 
 void CheckPathKinds(const std::string &stub, const std::string &folder, const std::string &output) {
-  const Kind stubKind = platform::KindOf(stub);
-  const Kind folderKind = platform::KindOf(folder);
-  const Kind outputKind = platform::KindOf(output);
+  std::string stubReason, folderReason, outputReason;
+  const Kind stubKind = platform::KindOf(stub, &stubReason);
+  const Kind folderKind = platform::KindOf(folder, &folderReason);
+  const Kind outputKind = platform::KindOf(output, &outputReason);
+  if (stubKind == Kind::Unknown)
+    throw Refusal("The stub " + CannotReach(stub, stubReason));
+  if (folderKind == Kind::Unknown)
+    throw Refusal("The package folder " + CannotReach(folder, folderReason));
+  if (outputKind == Kind::Unknown)
+    throw Refusal("The output " + CannotReach(output, outputReason));
   if (stubKind == Kind::Folder && folderKind == Kind::File)
     throw Refusal("The stub " + stub + " is a folder and the package folder " + folder +
                   " is a file: are the two swapped? " + kOrder);
@@ -55,10 +62,17 @@ void CheckPathKinds(const std::string &stub, const std::string &folder, const st
 void CheckOutput(const std::string &output, const std::string &stub,
                  const std::vector<std::string> &inputs, bool overwrite) {
   const std::string folder = platform::ParentFolder(output);
-  if (platform::KindOf(folder) != Kind::Folder)
+  std::string reason;
+  const Kind folderKind = platform::KindOf(folder, &reason);
+  if (folderKind == Kind::Unknown)
+    throw Refusal("The output's folder " + CannotReach(folder, reason));
+  if (folderKind != Kind::Folder)
     throw Refusal("The folder " + folder + " of the output " + output +
                   " does not exist: create it, or name an output in a folder that exists.");
-  if (platform::KindOf(output) == Kind::Missing)
+  const Kind outputKind = platform::KindOf(output, &reason);
+  if (outputKind == Kind::Unknown)
+    throw Refusal("The output " + CannotReach(output, reason));
+  if (outputKind == Kind::Missing)
     return;
   const auto outputId = platform::IdOf(output);
   if (outputId && outputId == platform::IdOf(stub))

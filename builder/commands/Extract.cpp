@@ -33,20 +33,25 @@ void CreateFolders(const std::string &path) {
 
 // Why nothing may be written under `target`, or nothing.
 std::string Obstacle(const std::string &target, const std::string &wizardPath, bool overwrite) {
-  switch (platform::KindOf(target)) {
+  std::string reason;
+  const platform::Kind kind = platform::KindOf(target, &reason);
+  const std::string shown = platform::Shown(target);
+  switch (kind) {
   case platform::Kind::Missing:
     return {};
+  case platform::Kind::Unknown:
+    return CannotReach(shown, reason);
   case platform::Kind::Folder:
-    return target + " is a folder: move it away, or extract into another folder.";
+    return shown + " is a folder: move it away, or extract into another folder.";
   case platform::Kind::Other:
-    return target + " exists and is not a file: extract into another folder.";
+    return shown + " exists and is not a file: extract into another folder.";
   case platform::Kind::File:
     break;
   }
   if (platform::IdOf(target) == platform::IdOf(wizardPath))
-    return target + " is the wizard itself: extract into another folder.";
+    return shown + " is the wizard itself: extract into another folder.";
   if (!overwrite)
-    return target +
+    return shown +
            " already exists: extract into another folder, or add --overwrite to replace it.";
   return {};
 }
@@ -57,27 +62,36 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
                   bool overwrite) {
   const std::string wizardPath = platform::AbsolutePath(wizardArgument);
   const std::string folder = platform::AbsolutePath(folderArgument);
+  // As messages name them.
+  const std::string shownWizard = platform::Shown(wizardPath);
+  const std::string shownFolder = platform::Shown(folder);
   std::optional<Wizard> opened;
   try {
     opened.emplace(Wizard::Open(wizardPath));
   } catch (const NotAWizard &error) {
     platform::PrintError(error.what());
-    return kNotAWizard;
+    return StatusOf(error);
   } catch (const platform::SystemError &error) {
-    platform::PrintError(CannotRead(wizardPath, error.what()));
+    platform::PrintError(CannotRead(shownWizard, error.what()));
     return kNotAWizard;
   }
   const Wizard &wizard = *opened;
   if (!wizard.digestsProblem.empty()) {
-    platform::PrintError(wizardPath + " is damaged (" + wizard.digestsProblem +
+    platform::PrintError(shownWizard + " is damaged (" + wizard.digestsProblem +
                          "): no file was extracted, as none can be checked. " + kGetAgain);
     return kDamaged;
   }
 
   // Every obstacle named before anything is written.
-  const platform::Kind folderKind = platform::KindOf(folder);
+  std::string reason;
+  const platform::Kind folderKind = platform::KindOf(folder, &reason);
+  if (folderKind == platform::Kind::Unknown) {
+    platform::PrintError(CannotReach(shownFolder, reason));
+    return kDamaged;
+  }
   if (folderKind != platform::Kind::Missing && folderKind != platform::Kind::Folder) {
-    platform::PrintError(folder + " is a file, not a folder: name the folder to extract into.");
+    platform::PrintError(shownFolder +
+                         " is a file, not a folder: name the folder to extract into.");
     return kDamaged;
   }
   bool blocked = false;
@@ -94,7 +108,7 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
     try {
       CreateFolders(folder);
     } catch (const platform::SystemError &error) {
-      platform::PrintError("makewizard could not create the folder " + folder + " (" +
+      platform::PrintError("makewizard could not create the folder " + shownFolder + " (" +
                            error.what() +
                            "): create it yourself, or name a folder you may write to.");
       return kDamaged;
@@ -106,7 +120,7 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
     const WizardItem &item = wizard.items[i];
     const std::string target = platform::JoinPath(folder, item.name);
     if (!item.data) {
-      platform::PrintError(wizardPath + " lacks " + item.name + ", so it was not extracted. " +
+      platform::PrintError(shownWizard + " lacks " + item.name + ", so it was not extracted. " +
                            kGetAgain);
       status = kDamaged;
       continue;
@@ -115,31 +129,32 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
       Output output(
           target,
           [&](const platform::SystemError &error) {
-            return Refusal("makewizard could not write " + target + " (" + error.what() +
-                           "); nothing was left under that name. " +
-                           (error.diskFull
-                                ? "Free some space on the disk of " + folder + " and extract again."
-                                : "Check that you may write to " + folder + " and extract again."));
+            return Refusal(
+                "makewizard could not write " + platform::Shown(target) + " (" + error.what() +
+                "); nothing was left under that name. " +
+                (error.diskFull
+                     ? "Free some space on the disk of " + shownFolder + " and extract again."
+                     : "Check that you may write to " + shownFolder + " and extract again."));
           },
           overwrite ? Output::Existing::Replace : Output::Existing::Keep, false);
       OutputSink sink(output);
       const std::string mismatch = wizard.Mismatch(i, wizard.Read(item, &sink));
       if (!mismatch.empty()) {
         // The output's destructor deletes what was written.
-        platform::PrintError(item.name + " is damaged in " + wizardPath + " (" + mismatch +
-                             "): nothing of it was written to " + folder + ". " + kGetAgain);
+        platform::PrintError(item.name + " is damaged in " + shownWizard + " (" + mismatch +
+                             "): nothing of it was written to " + shownFolder + ". " + kGetAgain);
         status = kDamaged;
         continue;
       }
       output.Commit();
-      platform::PrintOut("Extracted " + target + " (" + WithThousands(item.data->size) +
-                         " bytes, intact)");
+      platform::PrintOut("Extracted " + platform::Shown(target) + " (" +
+                         WithThousands(item.data->size) + " bytes, intact)");
     } catch (const Refusal &refusal) {
       platform::PrintError(refusal.what());
       return kDamaged;
     } catch (const platform::SystemError &error) {
-      platform::PrintError("makewizard could not read " + wizardPath + " (" + error.what() +
-                           "); nothing of " + item.name + " was written to " + folder +
+      platform::PrintError("makewizard could not read " + shownWizard + " (" + error.what() +
+                           "); nothing of " + item.name + " was written to " + shownFolder +
                            ". Check that the wizard is on a disk you " +
                            "can read, and extract again.");
       return kDamaged;

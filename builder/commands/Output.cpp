@@ -21,7 +21,9 @@ Output::Output(const std::string &path, Failure failure, Existing existing, bool
       file_.emplace(platform::File::CreateNew(temporary_, executable));
     } catch (const platform::SystemError &error) {
       platform::RemoveOnInterrupt("");
-      if (attempt < 100 && platform::KindOf(temporary_) != platform::Kind::Missing)
+      const platform::Kind kind = platform::KindOf(temporary_);
+      // Another's file under the name: the next name. Anything else fails.
+      if (attempt < 100 && kind != platform::Kind::Missing && kind != platform::Kind::Unknown)
         continue;
       temporary_.clear();
       Fail(error);

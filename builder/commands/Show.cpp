@@ -209,8 +209,8 @@ std::optional<std::uint64_t> MiBAbove32BitCeiling(const Wizard &wizard) {
 }
 
 void PrintText(const Wizard &wizard, const std::vector<Checked> &checked) {
-  std::string out = wizard.path + ": a " + (wizard.is64Bit ? "64" : "32") + "-bit wizard made by " +
-                    MadeBy(wizard) + "\n\n";
+  std::string out = platform::Shown(wizard.path) + ": a " + (wizard.is64Bit ? "64" : "32") +
+                    "-bit wizard made by " + MadeBy(wizard) + "\n\n";
   std::size_t nameWidth = 0, sizeWidth = 0;
   for (std::size_t i = 0; i < checked.size(); ++i) {
     nameWidth = std::max(nameWidth, wizard.items[i].name.size());
@@ -339,12 +339,12 @@ void PrintJson(const Wizard &wizard, const std::vector<Checked> &checked, bool i
 
 int ShowWizard(const std::string &argument, bool json) {
   const std::string path = platform::AbsolutePath(argument);
-  const auto fail = [&](const std::string &message) {
+  const auto fail = [&](const std::string &message, ExitStatus status = kNotAWizard) {
     platform::PrintError(message);
     if (json)
       platform::PrintOut("{\n  \"path\": " + Json(path) + ",\n  \"error\": " + Json(message) +
                          "\n}");
-    return kNotAWizard;
+    return status;
   };
   try {
     const Wizard wizard = Wizard::Open(path);
@@ -368,9 +368,9 @@ int ShowWizard(const std::string &argument, bool json) {
       PrintText(wizard, checked);
     return intact ? kIntact : kDamaged;
   } catch (const NotAWizard &error) {
-    return fail(error.what());
+    return fail(error.what(), StatusOf(error));
   } catch (const platform::SystemError &error) {
-    return fail(CannotRead(path, error.what()));
+    return fail(CannotRead(platform::Shown(path), error.what()));
   } catch (const std::exception &error) {
     // A fault of makewizard's own; the JSON still says so.
     return fail("makewizard failed: " + std::string(error.what()));

@@ -1,5 +1,6 @@
 #include "builder/commands/WizardReader.h"
 
+#include "builder/base/Refusal.h"
 #include "builder/base/TextRules.h"
 #include "builder/base/Utf.h"
 #include "builder/package/Agreement.h"
@@ -65,36 +66,37 @@ std::string Beginning(platform::File &file, std::uint64_t size) {
 }
 
 NotAWizard CutShort(const std::string &path, std::uint64_t size, std::uint64_t needed) {
-  return NotAWizard(path + " is cut short: " +
-                    (needed
-                         ? "it holds " + WithThousands(size) + " of the " + WithThousands(needed) +
-                               " bytes its headers describe"
-                         : "it ends after " + WithThousands(size) + " bytes, within its headers") +
-                    ". " + kGetAgain);
+  return NotAWizard(
+      path + " is cut short: " +
+          (needed ? "it holds " + WithThousands(size) + " of the " + WithThousands(needed) +
+                        " bytes its headers describe"
+                  : "it ends after " + WithThousands(size) + " bytes, within its headers") +
+          ". " + kGetAgain,
+      true);
 }
 
-PeImage ReadImage(platform::File &file, const std::string &path) {
+PeImage ReadImage(platform::File &file, const std::string &shown) {
   const std::uint64_t size = file.Size();
   if (size == 0)
-    throw NotAWizard(path + " is empty.");
+    throw NotAWizard(shown + " is empty.");
   try {
     return PeImage::Read(file);
   } catch (const NotAProgram &error) {
     switch (error.kind) {
     case NotAProgram::Kind::CutShort:
-      throw CutShort(path, size, error.needed);
+      throw CutShort(shown, size, error.needed);
     case NotAProgram::Kind::OtherMachine:
       throw NotAWizard(
-          path + " is a Windows program for another processor, not a wizard made by makewizard.");
+          shown + " is a Windows program for another processor, not a wizard made by makewizard.");
     case NotAProgram::Kind::NotPe:
       break;
     }
     Bytes start(2);
     file.ReadAt(0, start.data(), std::min<std::size_t>(2, static_cast<std::size_t>(size)));
     if (start[0] != 'M' || start[1] != 'Z')
-      throw NotAWizard(path + " is not a Windows program (it starts with " + Beginning(file, size) +
-                       ").");
-    throw NotAWizard(path + " is not a Windows program (" + error.what() + ").");
+      throw NotAWizard(shown + " is not a Windows program (it starts with " +
+                       Beginning(file, size) + ").");
+    throw NotAWizard(shown + " is not a Windows program (" + error.what() + ").");
   }
 }
 
@@ -166,11 +168,16 @@ std::string Hex(const Digest &digest) {
 }
 
 Wizard Wizard::Open(const std::string &path) {
-  switch (platform::KindOf(path)) {
+  // A downloaded file's name may hold anything.
+  const std::string shown = platform::Shown(path);
+  std::string reason;
+  switch (platform::KindOf(path, &reason)) {
   case platform::Kind::Missing:
-    throw NotAWizard(path + " does not exist: name the wizard's .exe file.");
+    throw NotAWizard(shown + " does not exist: name the wizard's .exe file.");
+  case platform::Kind::Unknown:
+    throw NotAWizard(CannotReach(shown, reason));
   case platform::Kind::Folder:
-    throw NotAWizard(path + " is a folder: name the wizard's .exe file.");
+    throw NotAWizard(shown + " is a folder: name the wizard's .exe file.");
   default:
     break;
   }
@@ -178,14 +185,14 @@ Wizard Wizard::Open(const std::string &path) {
   wizard.path = path;
   wizard.file_ = std::make_shared<platform::File>(platform::File::OpenRead(path));
   platform::File &file = *wizard.file_;
-  const PeImage image = ReadImage(file, path);
+  const PeImage image = ReadImage(file, shown);
   wizard.is64Bit = image.Is64Bit();
 
   // The certificate table lies after the sections, at a file offset.
   const DataDirectory certificates = image.Directory(kSecurityDirectory);
   if (certificates.size) {
     if (std::uint64_t(certificates.virtualAddress) + certificates.size > image.FileSize())
-      throw CutShort(path, image.FileSize(),
+      throw CutShort(shown, image.FileSize(),
                      std::uint64_t(certificates.virtualAddress) + certificates.size);
     if (certificates.size > kMostCertificateBytes) {
       wizard.signature.state = Signature::State::Unreadable;
@@ -198,7 +205,7 @@ Wizard Wizard::Open(const std::string &path) {
   }
 
   const std::string notAWizard =
-      path + " is a Windows program but not a wizard made by makewizard.";
+      shown + " is a Windows program but not a wizard made by makewizard.";
   const DataDirectory resources = image.Directory(kResourceDirectory);
   const auto &sections = image.Sections();
   const auto section = std::find_if(sections.begin(), sections.end(), [&](const Section &s) {
@@ -211,8 +218,9 @@ Wizard Wizard::Open(const std::string &path) {
   try {
     read.emplace(ResourceTree::Read(file, *section, resources.virtualAddress));
   } catch (const ResourceTree::Damaged &error) {
-    throw NotAWizard(path + " is a Windows program with a damaged resource directory (" +
-                     error.what() + "). " + kGetAgain);
+    throw NotAWizard(shown + " is a Windows program with a damaged resource directory (" +
+                         error.what() + "). " + kGetAgain,
+                     true);
   }
   const ResourceTree &tree = *read;
 
@@ -236,17 +244,17 @@ Wizard Wizard::Open(const std::string &path) {
       throw NotAWizard(notAWizard);
     break;
   case StubMarker::State::Unreadable:
-    throw NotAWizard(path +
+    throw NotAWizard(shown +
                      " carries a " WIZARD_STUB_MARKER_NAME
                      " marker this makewizard cannot read: it was made by another makewizard.");
   case StubMarker::State::Known:
     if (!anyOfThePackage)
       throw NotAWizard(
-          path + " is a wizard stub without a package: makewizard build makes a wizard of it and "
-                 "a package folder.");
+          shown + " is a wizard stub without a package: makewizard build makes a wizard of it and "
+                  "a package folder.");
     // Every earlier format carries what show and extract check.
     if (marker.format < 1 || marker.format > WIZARD_STUB_FORMAT)
-      throw NotAWizard(path + " is a wizard made by makewizard " + std::to_string(marker.format) +
+      throw NotAWizard(shown + " is a wizard made by makewizard " + std::to_string(marker.format) +
                        ", this is makewizard " + std::to_string(WIZARD_STUB_FORMAT) +
                        ": look inside it with makewizard " + std::to_string(marker.format) + ".");
     wizard.format = marker.format;

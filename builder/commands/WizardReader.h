@@ -22,10 +22,13 @@ class File;
 }
 
 // What a file is instead of a wizard makewizard reads: what() is the whole
-// message, naming the file.
+// message, naming the file. `damaged` when it is one cut short or broken,
+// which scripts are told apart from any other file.
 class NotAWizard : public std::runtime_error {
 public:
-  using std::runtime_error::runtime_error;
+  explicit NotAWizard(const std::string &message, bool damaged = false)
+      : std::runtime_error(message), damaged(damaged) {}
+  bool damaged;
 };
 
 // What reading a payload item gives: its SHA-256, and its CRC-32C, which
@@ -42,8 +45,9 @@ struct WizardItem {
 
 class Wizard {
 public:
-  // `path` is absolute. Throws NotAWizard, or platform::SystemError when
-  // the file cannot be read.
+  // `path` is absolute. Throws NotAWizard, naming the path as
+  // platform::Shown does, or platform::SystemError when the file cannot be
+  // read.
   static Wizard Open(const std::string &path);
 
   std::string path;
@@ -81,5 +85,8 @@ inline constexpr const char kGetAgain[] =
 
 // Exit statuses of show and extract.
 enum ExitStatus { kIntact = 0, kDamaged = 1, kNotAWizard = 2 };
+inline ExitStatus StatusOf(const NotAWizard &error) {
+  return error.damaged ? kDamaged : kNotAWizard;
+}
 
 std::string Hex(const Digest &digest);

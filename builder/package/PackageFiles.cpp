@@ -94,8 +94,12 @@ PackageFile FindPackageFile(const std::string &folder, const std::string &name) 
                   ". Keep only one of them.");
   }
   // A name the folder cannot list (as a system may hide) still counts.
-  if (platform::KindOf(exact) == platform::Kind::File)
+  std::string reason;
+  const platform::Kind kind = platform::KindOf(exact, &reason);
+  if (kind == platform::Kind::File)
     return {exact, {}, {}, false};
+  if (kind == platform::Kind::Unknown)
+    throw Refusal(CannotReach(exact, reason));
   if (sameName.size() == 1)
     return {platform::JoinPath(folder, sameName[0]), {}, {}, false};
   if (nearMiss.empty())

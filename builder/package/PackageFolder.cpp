@@ -102,7 +102,7 @@ std::map<std::string, std::u32string> CheckSettings(const std::string &path,
                          (code >= U'0' && code <= U'9') || code == U'.' || code == U'-' ||
                          code == U'_';
     if (!allowed)
-      throw Refusal(path + " sets " + kIdentityName + " to \"" + EncodeUtf8(identity) +
+      throw Refusal(path + " sets " + kIdentityName + " to \"" + Escaped(EncodeUtf8(identity)) +
                     "\", which holds " + Describe(code) +
                     ": a manifest identity name may hold only letters, digits, \".\", \"-\" "
                     "and \"_\" (for example Owner.Package).");

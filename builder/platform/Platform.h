@@ -3,6 +3,8 @@
 // messages. PlatformPosix.cpp and PlatformWindows.cpp implement it.
 #pragma once
 
+#include "builder/base/TextRules.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -23,8 +25,15 @@ std::string JoinPath(const std::string &folder, const std::string &name);
 // The folder an absolute path lies in.
 std::string ParentFolder(const std::string &path);
 
-enum class Kind { Missing, File, Folder, Other };
-Kind KindOf(const std::string &path);
+// A path as messages show it, whoever named the file: Escaped, with the
+// system's own separator kept.
+inline std::string Shown(const std::string &path) { return Escaped(path, kSeparator); }
+
+// Missing only when nothing is there (or a part on the way is a file);
+// Unknown when the system would not say (no permission, a loop of links, a
+// name too long), with its reason in `reason`.
+enum class Kind { Missing, File, Folder, Other, Unknown };
+Kind KindOf(const std::string &path, std::string *reason = nullptr);
 
 // Calls `each` with the name of every entry of the folder but "." and "..",
 // in no particular order; false when the folder cannot be listed.

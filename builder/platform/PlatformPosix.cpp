@@ -75,10 +75,15 @@ std::string ParentFolder(const std::string &path) {
   return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
 }
 
-Kind KindOf(const std::string &path) {
+Kind KindOf(const std::string &path, std::string *reason) {
   struct stat status;
-  if (stat(path.c_str(), &status) != 0)
-    return Kind::Missing;
+  if (stat(path.c_str(), &status) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR)
+      return Kind::Missing;
+    if (reason)
+      *reason = std::strerror(errno);
+    return Kind::Unknown;
+  }
   if (S_ISREG(status.st_mode))
     return Kind::File;
   return S_ISDIR(status.st_mode) ? Kind::Folder : Kind::Other;
@@ -249,7 +254,11 @@ void RenameNew(const std::string &from, const std::string &to) {
   if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != ENOSYS &&
       errno != EMLINK)
     Fail();
-  if (KindOf(to) != Kind::Missing) {
+  std::string reason;
+  const Kind kind = KindOf(to, &reason);
+  if (kind == Kind::Unknown)
+    throw SystemError(reason, false);
+  if (kind != Kind::Missing) {
     errno = EEXIST;
     Fail();
   }

@@ -61,8 +61,7 @@ std::wstring SystemPath(const std::string &path) {
   return L"\\\\?\\" + full;
 }
 
-[[noreturn]] void Fail() {
-  const DWORD code = GetLastError();
+std::string Reason(DWORD code) {
   wchar_t *text = nullptr;
   FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                      FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -74,7 +73,12 @@ std::wstring SystemPath(const std::string &path) {
     reason.pop_back();
   if (reason.empty())
     reason = L"system error " + std::to_wstring(code);
-  throw SystemError(Narrow(reason), code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL);
+  return Narrow(reason);
+}
+
+[[noreturn]] void Fail() {
+  const DWORD code = GetLastError();
+  throw SystemError(Reason(code), code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL);
 }
 
 HANDLE Handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
@@ -108,10 +112,16 @@ std::string ParentFolder(const std::string &path) {
   return slash == 2 && path[1] == ':' ? path.substr(0, 3) : path.substr(0, slash);
 }
 
-Kind KindOf(const std::string &path) {
+Kind KindOf(const std::string &path, std::string *reason) {
   const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES)
-    return Kind::Missing;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+      return Kind::Missing;
+    if (reason)
+      *reason = Reason(code);
+    return Kind::Unknown;
+  }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY)
     return Kind::Folder;
   return attributes & FILE_ATTRIBUTE_DEVICE ? Kind::Other : Kind::File;
@@ -298,7 +308,7 @@ std::string MisquotedArgument(const std::string &argument) {
   if (argument.find('"') == std::string::npos)
     return {};
   // Shown between < and >, which no Windows path holds either.
-  const std::string shown = "the argument <" + Escaped(argument) + "> holds a quote";
+  const std::string shown = "the argument <" + Escaped(argument, kSeparator) + "> holds a quote";
   // The raw command line shows whether a backslash before a quote is the cause.
   if (std::wstring(GetCommandLineW()).find(L"\\\"") == std::wstring::npos)
     return shown + ", which no Windows path can.";

@@ -208,6 +208,10 @@ class FolderRefusals(Builder):
              lambda: self.settings.update(PACKAGE_IDENTITY_NAME=b"ORVEN Package"),
              pc + ' sets PACKAGE_IDENTITY_NAME to "ORVEN Package", which holds a space: '
              + IDENTITY_RULE),
+            ("identity with an escape sequence and a backslash",
+             lambda: self.settings.update(PACKAGE_IDENTITY_NAME=b"A\x1b[2J\\x1b"),
+             pc + ' sets PACKAGE_IDENTITY_NAME to "A\\x1b[2J\\\\x1b", which holds the character U+001B: '
+             + IDENTITY_RULE),
             ("identity with a non-ASCII letter",
              lambda: self.settings.update(PACKAGE_IDENTITY_NAME="Société.P".encode()),
              pc + ' sets PACKAGE_IDENTITY_NAME to "Société.P", which holds "é": '
@@ -442,6 +446,9 @@ class StubAndOutputRefusals(Builder):
     def test_each_path_is_checked_for_what_it_is_first(self):
         readme = self.path("ReadMe_E.txt")
         folder = os.path.dirname(self.out)
+        loop = os.path.join(self.scratch, "loop.exe")
+        os.symlink("loop.exe", loop)
+        too_long = os.path.join(self.scratch, "x" * 300)
         cases = [
             (dict(stub=self.pkg, pkg=args.stub),
              f"The stub {self.pkg} is a folder and the package folder {args.stub} is a file: are "
@@ -451,6 +458,11 @@ class StubAndOutputRefusals(Builder):
              "folder: are the two swapped? " + ORDER),
             (dict(stub=folder), f"The stub {folder} is a folder, not a file: " + ORDER),
             (dict(pkg=readme), f"The package folder {readme} is a file: " + ORDER),
+            # Not called missing: the system's reason.
+            (dict(stub=loop), f"The stub {loop} cannot be reached (Too many levels of symbolic links): "
+             "check the path, and that you may open each folder on its way."),
+            (dict(pkg=too_long), f"The package folder {too_long} cannot be reached (File name too long): "
+             "check the path, and that you may open each folder on its way."),
         ]
         for paths, expected in cases:
             with self.subTest(paths):

@@ -54,6 +54,16 @@ def run(*arguments, **popen):
     return done.returncode, done.stdout.decode(), done.stderr.decode().rstrip("\n")
 
 
+def shown(path):
+    """A path as makewizard's messages show it."""
+    return path.replace("\\", "\\\\").replace("\x1b", "\\x1b")
+
+
+def expected_status(message):
+    """Damage is 1, whatever else is not a wizard 2: the advice tells them apart."""
+    return 1 if GET_AGAIN in message else 2
+
+
 def within_budget():
     # 64 MiB beyond the program and the payload's streaming: any more fails
     # to allocate, which would show as another message.
@@ -116,6 +126,13 @@ class ShowAndExtract(unittest.TestCase):
         path = os.path.join(cls.scratch, name)
         if data is not None:
             write(path, data)
+        return path
+
+    @classmethod
+    def link(cls, name, to):
+        path = cls.file(name)
+        if not os.path.lexists(path):
+            os.symlink(to, path)
         return path
 
     @classmethod
@@ -291,7 +308,7 @@ class ShowAndExtract(unittest.TestCase):
         # Cut inside its certificate table, it is cut short, not unsigned.
         cut = self.file("SignedCut.exe", read(signed)[:-10])
         status, _, err = run("show", cut)
-        self.assertEqual((status, err), (2, (
+        self.assertEqual((status, err), (1, (
             f"{cut} is cut short: it holds {len(read(signed)) - 10:,} of the {len(read(signed)):,} bytes its "
             "headers describe. " + GET_AGAIN)))
 
@@ -315,6 +332,12 @@ class ShowAndExtract(unittest.TestCase):
              f"{{p}} is cut short: it holds {len(self.image) // 2:,} of the {len(self.image):,} bytes its "
              "headers describe. " + GET_AGAIN),
             (self.file("missing.exe"), "{p} does not exist: name the wizard's .exe file."),
+            # A downloaded file's name may hold anything.
+            (self.file("\x1b[2J\\x1b.exe"), "{p} does not exist: name the wizard's .exe file."),
+            (self.link("loop.exe", "loop.exe"), "{p} cannot be reached (Too many levels of symbolic links): "
+                                                "check the path, and that you may open each folder on its way."),
+            (self.file("x" * 300), "{p} cannot be reached (File name too long): check the path, and that you "
+                                   "may open each folder on its way."),
             # Refused by name, not waited on.
             (self.fifo("pipe.exe"), "{p} cannot be read (it is a named pipe, not a file): check that it is a "
                                     "file you may read."),
@@ -325,7 +348,8 @@ class ShowAndExtract(unittest.TestCase):
                 with self.subTest(os.path.basename(path), command=command):
                     target = os.path.join(self.scratch, "not-created")
                     status, out, err = run(command, path, *([target] if command == "extract" else []))
-                    self.assertEqual((status, err), (2, expected.format(p=path)))
+                    message = expected.format(p=shown(path))
+                    self.assertEqual((status, err), (expected_status(message), message))
                     self.assertEqual(out, "")
                     self.assertFalse(os.path.exists(target))
         status, out, err = run("show", args.stub, "--json")
@@ -394,10 +418,10 @@ class ShowAndExtract(unittest.TestCase):
                     target = os.path.join(self.scratch, "not-created")
                     status, out, err = run(command, path, *([target] if command == "extract" else []),
                                            preexec_fn=within_budget)
-                    self.assertEqual((status, err), (2, expected))
+                    self.assertEqual((status, err), (expected_status(expected), expected))
                     self.assertFalse(os.path.exists(target))
             status, out, err = run("show", path, "--json", preexec_fn=within_budget)
-            self.assertEqual((status, json.loads(out)), (2, {"path": path, "error": expected}))
+            self.assertEqual((status, json.loads(out)), (expected_status(expected), {"path": path, "error": expected}))
 
         # A certificate table of its header alone is an unreadable signature.
         header_only = self.file("certificate-header.exe", image + struct.pack("<IHH", 8, 0x200, 2))
@@ -417,6 +441,10 @@ class ShowAndExtract(unittest.TestCase):
         status, facts = self.show(path)
         self.assertEqual(facts["company_name"], f"ORVEN {hostile} Devices Ltd.")
         self.assertFalse(set("\u202e\x9b\x1b") & set(run("show", path, "--json")[1]))
+        # Nor from its name, whose backslash is escaped too.
+        named = self.file("\x1b]0;\\x1b.exe", data)
+        status, out, _ = run("show", named)
+        self.assertTrue(out.startswith(os.path.join(self.scratch, "\\x1b]0;\\\\x1b.exe: a 32-bit wizard")), out)
 
     def test_the_windows_builder_shows_the_same_facts(self):
         if not args.makewizard_exe:
