@@ -154,8 +154,10 @@ StubLayout CheckStub(const PeImage &image, const std::string &path) {
       (*rsrc + 2 == sections.size() && sections.back().name != ".reloc"))
     throw notAStub("its resource section is followed by more than .reloc");
   const Section &resourceSection = sections[*rsrc];
-  // Where the new section starts, page-aligned from there; an offset beyond
-  // the file would wrap as it is aligned.
+  // The new headers are written over the stub's, and the new resources
+  // from there on.
+  if (resourceSection.pointerToRawData < image.SizeOfHeaders())
+    throw notAStub("its resource section starts inside its headers");
   if (resourceSection.pointerToRawData > image.FileSize())
     throw notAStub("its resource section lies outside the file");
   if (*rsrc + 1 < sections.size()) {
@@ -367,17 +369,12 @@ BuiltWizard BuildWizard(const BuildRequest &request) {
       throw Refusal(tooLarge);
     }
     const ResourceTree::Layout &layout = *laid;
-    resources.pointerToRawData =
-        static_cast<std::uint32_t>(AlignUp<std::uint64_t>(oldResources.pointerToRawData, kPage));
-    resources.virtualSize = layout.size;
-    resources.sizeOfRawData = AlignUp(layout.size, image.FileAlignment());
-    resources.characteristics = kReadOnlyData;
-    std::vector<std::pair<std::uint32_t, DataDirectory>> directories = {
-        {kResourceDirectory, {resources.virtualAddress, layout.size}}};
-    // Addresses and offsets summed in 64 bits and checked before they are
-    // stored in the headers' 32-bit fields.
+    // Addresses, offsets and sizes aligned and summed in 64 bits, and
+    // checked before they are stored in the headers' 32-bit fields.
+    const std::uint64_t resourcesAt = AlignUp<std::uint64_t>(oldResources.pointerToRawData, kPage);
+    const std::uint64_t resourcesRaw = AlignUp<std::uint64_t>(layout.size, image.FileAlignment());
     std::uint64_t imageEnd = std::uint64_t(resources.virtualAddress) + layout.size;
-    std::uint64_t fileEnd = std::uint64_t(resources.pointerToRawData) + resources.sizeOfRawData;
+    std::uint64_t fileEnd = resourcesAt + resourcesRaw;
     std::uint64_t relocationsAt = 0;
     if (stubLayout.relocations) {
       relocationsAt = AlignUp<std::uint64_t>(imageEnd, image.SectionAlignment());
@@ -387,6 +384,12 @@ BuiltWizard BuildWizard(const BuildRequest &request) {
     // PE32+ images too are limited to 2 GiB.
     if (imageEnd >= 0x80000000u || fileEnd >= 0x80000000u)
       throw Refusal(tooLarge);
+    resources.pointerToRawData = static_cast<std::uint32_t>(resourcesAt);
+    resources.virtualSize = layout.size;
+    resources.sizeOfRawData = static_cast<std::uint32_t>(resourcesRaw);
+    resources.characteristics = kReadOnlyData;
+    std::vector<std::pair<std::uint32_t, DataDirectory>> directories = {
+        {kResourceDirectory, {resources.virtualAddress, layout.size}}};
     if (stubLayout.relocations) {
       Section &relocations = sections[*stubLayout.relocations];
       const Section &old = image.Sections()[*stubLayout.relocations];

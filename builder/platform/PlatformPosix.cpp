@@ -1,3 +1,8 @@
+// 64-bit file offsets on 32-bit hosts too, set before any system header:
+// a file of 2 GiB or more (a payload file above the ceiling, anything given
+// to show) is then read or refused by its size, not failed by the system.
+#define _FILE_OFFSET_BITS 64
+
 #include "builder/platform/Platform.h"
 
 #include <cerrno>
@@ -9,6 +14,8 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+
+static_assert(sizeof(off_t) == 8, "makewizard reads files of 2 GiB and more");
 
 namespace platform {
 

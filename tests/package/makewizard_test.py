@@ -419,6 +419,12 @@ class StubAndOutputRefusals(Builder):
         def rename_marker(data):
             data[:] = data.replace("WIZARD_STUB".encode("utf-16-le"), "WIZARD_STAB".encode("utf-16-le"))
 
+        def resources_in_headers(data):
+            pe_at = struct.unpack_from("<I", data, 0x3C)[0]
+            table = pe_at + 24 + struct.unpack_from("<H", data, pe_at + 20)[0]
+            rsrc = [section.name for section in pe_reader.PE(data).sections].index(".rsrc")
+            struct.pack_into("<I", data, table + 40 * rsrc + 20, 0x100)  # its PointerToRawData
+
         built = os.path.join(self.scratch, "built.exe")
         self.assertEqual(self.build(out=built).returncode, 0)
         fifo = os.path.join(self.scratch, "pipe.exe")
@@ -437,6 +443,8 @@ class StubAndOutputRefusals(Builder):
              "{stub} is a wizard stub of format 7, but this makewizard builds from format "
              f"{package_format.STUB_FORMAT} only"),
             (built, "{stub} already carries resource FILE1 of type 10"),
+            (self.stub_variant("headers.exe", resources_in_headers),
+             "{stub} is not laid out as a wizard stub (its resource section starts inside its headers)"),
         ]
         for stub, expected in cases:
             with self.subTest(os.path.basename(stub)):
