@@ -18,7 +18,7 @@ set -euo pipefail
 packages=(cmake make g++ clang libclang-rt-14-dev python3 python3-pefile time g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   binutils-mingw-w64-x86-64 googletest wine wine64 fonts-wine fonts-ipafont-gothic xvfb xauth imagemagick
-  libxml2-utils osslsigncode openssl softhsm2 libengine-pkcs11-openssl)
+  libxml2-utils osslsigncode openssl libssl-dev softhsm2 libengine-pkcs11-openssl)
 packages32=(wine32:i386)
 # How often, and how far apart, a failed index refresh is tried.
 update_tries=${INSTALL_DEPS_UPDATE_TRIES:-3}

@@ -1,0 +1,60 @@
+// An X.509 certificate as a signature carries it, and the algorithms a
+// signature names: what checking it and listing its chain need.
+#pragma once
+
+#include "builder/platform/PublicKey.h"
+#include "builder/signing/Der.h"
+
+#include <optional>
+#include <string>
+
+namespace signing {
+
+// An algorithm makewizard does not check (MD5, SHA-384, DSA, a curve other
+// than P-256 and P-384): what() names it.
+struct Unsupported : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct Certificate {
+  Bytes whole;   // its DER, to compare with a trusted one
+  Bytes tbs;     // what its issuer signed
+  Bytes serial;  // INTEGER content
+  Bytes issuer;  // the whole Name
+  Bytes subject; // the whole Name
+  Bytes subjectKeyId;
+  std::string subjectText, issuerText; // "common name, organisation", for people
+  std::string notBefore, notAfter;     // 2026-03-01T12:34:56Z
+  std::optional<platform::PublicKey> key;
+  std::string keyProblem;   // no key: the one it has, which makewizard does not use
+  Bytes signatureAlgorithm; // the whole AlgorithmIdentifier
+  Bytes signature;
+};
+
+// Throws der::Malformed.
+Certificate ReadCertificate(const der::Element &certificate);
+
+// A UTCTime or GeneralizedTime in UTC as 2026-03-01T12:34:56Z (fractions
+// of a second dropped). Throws der::Malformed.
+std::string Time(const der::Element &time);
+
+// "SHA-256" for a digest algorithm's AlgorithmIdentifier; Unsupported for
+// any but SHA-1 and SHA-256.
+platform::HashKind HashOf(const der::Element &algorithm);
+const char *HashName(platform::HashKind hash);
+Bytes Hash(platform::HashKind hash, const std::uint8_t *data, std::size_t size);
+inline Bytes Hash(platform::HashKind hash, const Bytes &data) {
+  return Hash(hash, data.data(), data.size());
+}
+
+// Whether `signature`, made by `signatureAlgorithm` (an AlgorithmIdentifier)
+// over `digest` (made with `hash`), is the key's. `hash` is the one the
+// signer names beside it; a signature algorithm that names another is
+// refused. Throws der::Malformed, Unsupported.
+bool Verify(const platform::PublicKey &key, const der::Element &signatureAlgorithm,
+            platform::HashKind hash, const Bytes &digest, const Bytes &signature);
+
+// Whether `issuer` signed `certificate`. Throws der::Malformed, Unsupported.
+bool Issued(const Certificate &issuer, const Certificate &certificate);
+
+} // namespace signing
