@@ -3,6 +3,7 @@
 #include "builder/base/Refusal.h"
 #include "builder/base/TextRules.h"
 #include "builder/commands/Output.h"
+#include "builder/commands/SignatureReport.h"
 #include "builder/commands/WizardReader.h"
 #include "builder/platform/Platform.h"
 
@@ -76,6 +77,19 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
     return kNotAWizard;
   }
   const Wizard &wizard = *opened;
+  // Said first, and the files still extracted: the owner may need them.
+  int status = kIntact;
+  try {
+    const signing::SignatureCheck signature = signing::CheckSignature(wizardPath);
+    if (!SignatureHolds(signature)) {
+      platform::PrintError(shownWizard + " is not as it was signed: " + Escaped(signature.reason) +
+                           ". Its files are still extracted; do not pass them on. " + kGetAgain);
+      status = kDamaged;
+    }
+  } catch (const platform::SystemError &error) {
+    platform::PrintError(CannotRead(shownWizard, error.what()));
+    return kNotAWizard;
+  }
   if (!wizard.digestsProblem.empty()) {
     platform::PrintError(shownWizard + " is damaged (" + wizard.digestsProblem +
                          "): no file was extracted, as none can be checked. " + kGetAgain);
@@ -115,7 +129,6 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
     }
   }
 
-  int status = kIntact;
   for (std::size_t i = 0; i < wizard.items.size(); ++i) {
     const WizardItem &item = wizard.items[i];
     const std::string target = platform::JoinPath(folder, item.name);

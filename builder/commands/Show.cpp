@@ -3,6 +3,7 @@
 #include "builder/base/Refusal.h"
 #include "builder/base/TextRules.h"
 #include "builder/base/Utf.h"
+#include "builder/commands/SignatureReport.h"
 #include "builder/commands/WizardReader.h"
 #include "builder/package/PayloadCeilings.h"
 #include "builder/platform/Platform.h"
@@ -147,53 +148,6 @@ std::string IconText(const std::vector<IconSize> &icon) {
   return oneDepth ? text + " at " + std::to_string(icon[0].bitCount) + " bits per pixel" : text;
 }
 
-std::string SignatureText(const Signature &signature) {
-  switch (signature.state) {
-  case Signature::State::Unsigned:
-    return "not signed";
-  case Signature::State::Unreadable:
-    return "signed, but the signature cannot be read (" + signature.problem + ")";
-  case Signature::State::Signed:
-    break;
-  }
-  std::string who =
-      signature.commonName.empty() ? "a certificate without a common name" : signature.commonName;
-  if (!signature.organisation.empty() && signature.organisation != signature.commonName)
-    who += ", " + signature.organisation;
-  return "signed by " + who + " (not verified here)";
-}
-
-// 2026-03-01 12:34:56 UTC, of 2026-03-01T12:34:56Z.
-std::string ShownTime(std::string time) {
-  time[10] = ' ';
-  time.pop_back();
-  return time + " UTC";
-}
-
-std::string StampKind(const Signature &signature) {
-  return signature.stamp == Signature::Stamp::Rfc3161 ? "RFC 3161"
-                                                      : "Authenticode counter-signature";
-}
-
-// For a signed wizard: when it was signed, by its time stamp, or until
-// when the signature holds without one.
-std::optional<std::string> TimeStampText(const Signature &signature) {
-  if (signature.state != Signature::State::Signed)
-    return std::nullopt;
-  switch (signature.stamp) {
-  case Signature::Stamp::None:
-    return "none: the signature ends when the certificate does" +
-           (signature.certificateEnds.empty() ? std::string()
-                                              : " (" + ShownTime(signature.certificateEnds) + ")");
-  case Signature::Stamp::Unreadable:
-    return "present, but it cannot be read (" + signature.stampProblem + ")";
-  case Signature::Stamp::Rfc3161:
-  case Signature::Stamp::CounterSignature:
-    break;
-  }
-  return ShownTime(signature.stampTime) + " (" + StampKind(signature) + ", not verified here)";
-}
-
 // Whether the package is above what a 32-bit wizard can map on 32-bit
 // Windows (only a build with --for-64bit-windows-only makes one); nothing
 // for a 64-bit wizard, which never runs there.
@@ -208,7 +162,8 @@ std::optional<std::uint64_t> MiBAbove32BitCeiling(const Wizard &wizard) {
   return (total + kMiB - 1) / kMiB;
 }
 
-void PrintText(const Wizard &wizard, const std::vector<Checked> &checked) {
+void PrintText(const Wizard &wizard, const std::vector<Checked> &checked,
+               const signing::SignatureCheck &check) {
   std::string out = platform::Shown(wizard.path) + ": a " + (wizard.is64Bit ? "64" : "32") +
                     "-bit wizard made by " + MadeBy(wizard) + "\n\n";
   std::size_t nameWidth = 0, sizeWidth = 0;
@@ -243,9 +198,10 @@ void PrintText(const Wizard &wizard, const std::vector<Checked> &checked) {
     facts.back().value = std::to_string(agreement.lines) + " lines, the first: \"" +
                          Shortened(agreement.firstLine, 60) + "\"";
   facts.push_back({"Icon", "", IconText(wizard.icon)});
-  facts.push_back({"Signature", "", SignatureText(wizard.signature)});
-  if (const auto stamp = TimeStampText(wizard.signature))
-    facts.push_back({"Time stamp", "", stamp});
+  // Kept for the labels, which the facts point to.
+  const auto signatureFacts = SignatureFacts(wizard.signature, check);
+  for (const auto &[label, text] : signatureFacts)
+    facts.push_back({label.c_str(), "", text});
   if (const auto mib = MiBAbove32BitCeiling(wizard))
     facts.push_back({"32-bit Windows", "",
                      "will not start it: its files come to " + WithThousands(*mib) +
@@ -256,18 +212,24 @@ void PrintText(const Wizard &wizard, const std::vector<Checked> &checked) {
     // Shown as they are, but never as characters a terminal would act on or hide.
     out += Padded(fact.label, 17) + Escaped(fact.value.value_or("none")) + "\n";
   out += "\n";
-  if (damaged.empty()) {
-    out += "Every file is intact.";
+  const std::string verdict = SignatureVerdict(check, damaged.empty());
+  if (damaged.empty() && !SignatureHolds(check)) {
+    out += verdict;
+  } else if (damaged.empty()) {
+    out += "Every file is intact." + (verdict.empty() ? "" : "\n" + verdict);
   } else {
     std::string names;
     for (std::size_t i = 0; i < damaged.size(); ++i)
       names += (i == 0 ? "" : i + 1 == damaged.size() ? " and " : ", ") + damaged[i];
     out += names + ", so the wizard would refuse to deliver its package. " + kGetAgain;
+    if (!SignatureHolds(check))
+      out += "\n" + verdict;
   }
   platform::PrintOut(out);
 }
 
-void PrintJson(const Wizard &wizard, const std::vector<Checked> &checked, bool intact) {
+void PrintJson(const Wizard &wizard, const std::vector<Checked> &checked, bool intact,
+               const signing::SignatureCheck &check) {
   std::string out = "{\n  \"path\": " + Json(wizard.path) + ",\n";
   out += "  \"made_by\": " + Json(MadeBy(wizard)) + ",\n";
   out += "  \"stub_format\": " + (wizard.format ? std::to_string(*wizard.format) : "null") + ",\n";
@@ -305,31 +267,7 @@ void PrintJson(const Wizard &wizard, const std::vector<Checked> &checked, bool i
            ", \"height\": " + std::to_string(wizard.icon[i].height) +
            ", \"bits_per_pixel\": " + std::to_string(wizard.icon[i].bitCount) + "}";
   out += "],\n  \"signature\": ";
-  const Signature &signature = wizard.signature;
-  const auto optional = [](const std::string &text) {
-    return text.empty() ? std::nullopt : std::optional(text);
-  };
-  switch (signature.state) {
-  case Signature::State::Unsigned:
-    out += "null";
-    break;
-  case Signature::State::Signed: {
-    std::string stamp = "null";
-    if (signature.stamp == Signature::Stamp::Unreadable)
-      stamp = "{\"time\": null, \"problem\": " + Json(signature.stampProblem) + "}";
-    else if (signature.stamp != Signature::Stamp::None)
-      stamp = "{\"time\": " + Json(signature.stampTime) +
-              ", \"kind\": " + Json(StampKind(signature)) + "}";
-    out += "{\"signer\": " + Json(optional(signature.commonName)) +
-           ", \"organisation\": " + Json(optional(signature.organisation)) +
-           ", \"certificate_ends\": " + Json(optional(signature.certificateEnds)) +
-           ", \"time_stamp\": " + stamp + ", \"verified\": false}";
-    break;
-  }
-  case Signature::State::Unreadable:
-    out += "{\"signer\": null, \"problem\": " + Json(signature.problem) + ", \"verified\": false}";
-    break;
-  }
+  out += SignatureJson(wizard.signature, check, [](const std::string &text) { return Json(text); });
   // Appended, not copied: an agreement's first line may be megabytes.
   out += "\n}";
   platform::PrintOut(out);
@@ -362,11 +300,12 @@ int ShowWizard(const std::string &argument, bool json) {
       intact = intact && check.state == "intact";
       checked.push_back(check);
     }
+    const signing::SignatureCheck signature = signing::CheckSignature(path);
     if (json)
-      PrintJson(wizard, checked, intact);
+      PrintJson(wizard, checked, intact, signature);
     else
-      PrintText(wizard, checked);
-    return intact ? kIntact : kDamaged;
+      PrintText(wizard, checked, signature);
+    return intact && SignatureHolds(signature) ? kIntact : kDamaged;
   } catch (const NotAWizard &error) {
     return fail(error.what(), StatusOf(error));
   } catch (const platform::SystemError &error) {

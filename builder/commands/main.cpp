@@ -6,6 +6,7 @@
 #include "builder/commands/Extract.h"
 #include "builder/commands/Show.h"
 #include "builder/commands/WizardReader.h"
+#include "builder/package/PayloadCeilings.h"
 #include "builder/pe/Manifest.h"
 #include "builder/platform/Platform.h"
 #include "resources/PackageFormat.h"
@@ -25,22 +26,26 @@ const std::string kUsage =
     "         folder (package.cmake, agreement.txt, program.ico and the three files it\n"
     "         delivers).\n"
     "           --for-64bit-windows-only  the package is meant only for 64-bit Windows:\n"
-    "                                     its files may come to 1,800 MiB instead of\n"
-    "                                     1,280 MiB\n"
+    "                                     its files may come to " +
+    WithThousands(kPe32For64BitWindowsCeilingMiB) + " MiB instead of\n" +
+    "                                     " + WithThousands(kPe32CeilingMiB) + " MiB\n" +
     "           --overwrite               replace OUTPUT.exe if it exists\n"
     "         Exit status 0 when the wizard was written, 1 when it was not (the\n"
     "         message says why), 2 for a mistake in the command.\n"
     "show     prints what a wizard carries: its files, each checked against the\n"
     "         SHA-256 digest the wizard stores, the owner's texts, the agreement, the\n"
-    "         icon, who signed it and when its time stamp says it was signed. It does\n"
-    "         not verify the signature: use signtool verify /pa or osslsigncode\n"
-    "         verify for that.\n"
-    "         Exit status 0 when every file is intact, 1 when one is damaged, 2 when\n"
+    "         icon, who signed it and when, and whether the signature holds: the\n"
+    "         file as it was signed, nothing outside the signature, the signer's and\n"
+    "         the time stamp's signatures made with their certificates' keys.\n"
+    "         Exit status 0 when every file is intact and the signature (if any)\n"
+    "         holds, 1 when a file is damaged or the signature does not hold, 2 when\n"
     "         the file is not a wizard makewizard reads.\n"
     "           --json  the same facts as JSON\n"
     "extract  writes the wizard's files into DIR (created if missing), each only when\n"
-    "         it matches its stored digest. Exit status 0 when all three were\n"
-    "         written, 1 when one was not, 2 when the file is not a wizard.\n"
+    "         it matches its stored digest. A wizard whose signature does not hold\n"
+    "         is named first, and its files are still written. Exit status 0 when\n"
+    "         all three were written from a wizard whose signature (if any) holds,\n"
+    "         1 otherwise, 2 when the file is not a wizard.\n"
     "           --overwrite  replace files of the same names in DIR";
 
 // Two lines at most: what is wrong, and where the whole usage is.

@@ -66,6 +66,8 @@ public:
   std::uint64_t EndOfSections() const;
   // The file offset of the optional header's CheckSum field.
   std::size_t CheckSumOffset() const { return optional_ + kCheckSum; }
+  // The file offset of a data directory's entry.
+  std::size_t DirectoryEntryOffset(std::uint32_t index) const { return directories_ + 8 * index; }
 
   // The headers with the given sections, directories and sizes; the
   // checksum left zero, to be computed over the whole file.

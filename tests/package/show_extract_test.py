@@ -258,31 +258,47 @@ class ShowAndExtract(unittest.TestCase):
             f"that name. Free some space on the disk of {target} and extract again.")))
         self.assertEqual(os.listdir(target), [])
 
-    @unittest.skipUnless(shutil.which("osslsigncode") and shutil.which("openssl"), "osslsigncode and openssl")
-    def test_a_signed_wizard_names_its_signer_not_the_authority(self):
-        pki = self.folder()
+    @classmethod
+    def pki(cls):
+        """A throwaway CA with a code-signing signer (RSA and ECDSA P-256) and
+        a time-stamp authority, made once; the signer's end as show gives it."""
+        pki = os.path.join(cls.scratch, "pki")
+        if os.path.isdir(pki):
+            return pki, cls.signer_ends
+        os.makedirs(pki)
 
         def openssl(*arguments):
             subprocess.run(["openssl", *arguments], cwd=pki, check=True, capture_output=True)
         openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
                 "-days", "2", "-subj", "/CN=Show Test CA", "-addext", "basicConstraints=critical,CA:TRUE")
-        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "signer.key", "-out", "signer.csr",
-                "-utf8", "-subj", "/O=Société Générale 株式会社/CN=Signé Signer")
         write(os.path.join(pki, "signer.ext"), b"extendedKeyUsage=codeSigning\n")
-        openssl("x509", "-req", "-in", "signer.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-                "-days", "2", "-extfile", "signer.ext", "-out", "signer.pem")
-        write(os.path.join(pki, "chain.pem"),
-              read(os.path.join(pki, "signer.pem")) + read(os.path.join(pki, "ca.pem")))
+        write(os.path.join(pki, "tsa.ext"), b"extendedKeyUsage=critical,timeStamping\n")
+        for name, key, subject, ext in (("signer", "rsa:2048", "/O=Société Générale 株式会社/CN=Signé Signer", "signer"),
+                                        ("ec", "ec", "/CN=EC Signer", "signer"),
+                                        ("tsa", "rsa:2048", "/CN=Show Test TSA", "tsa")):
+            openssl("req", "-newkey", key, *(["-pkeyopt", "ec_paramgen_curve:P-256"] if key == "ec" else []),
+                    "-nodes", "-keyout", f"{name}.key", "-out", f"{name}.csr", "-utf8", "-subj", subject)
+            openssl("x509", "-req", "-in", f"{name}.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+                    "-days", "2", "-extfile", f"{ext}.ext", "-out", f"{name}.pem")
+            write(os.path.join(pki, f"{name}-chain.pem"),
+                  read(os.path.join(pki, f"{name}.pem")) + read(os.path.join(pki, "ca.pem")))
         ends = subprocess.run(["openssl", "x509", "-enddate", "-noout", "-in", "signer.pem"], cwd=pki,
                               check=True, capture_output=True, text=True).stdout
-        ends = time.strftime("%Y-%m-%dT%H:%M:%SZ", time.strptime(ends.strip(), "notAfter=%b %d %H:%M:%S %Y GMT"))
-        # A time-stamp authority of the same CA, for osslsigncode's own RFC 3161 tokens.
-        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "tsa.key", "-out", "tsa.csr",
-                "-subj", "/CN=Show Test TSA")
-        write(os.path.join(pki, "tsa.ext"), b"extendedKeyUsage=critical,timeStamping\n")
-        openssl("x509", "-req", "-in", "tsa.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-                "-days", "2", "-extfile", "tsa.ext", "-out", "tsa.pem")
-        write(os.path.join(pki, "tsa-chain.pem"), read(os.path.join(pki, "tsa.pem")) + read(os.path.join(pki, "ca.pem")))
+        cls.signer_ends = time.strftime("%Y-%m-%dT%H:%M:%SZ",
+                                        time.strptime(ends.strip(), "notAfter=%b %d %H:%M:%S %Y GMT"))
+        return pki, cls.signer_ends
+
+    @classmethod
+    def sign(cls, wizard, name, *options, signer="signer"):
+        pki, _ = cls.pki()
+        signed = os.path.join(pki, name)
+        subprocess.run(["osslsigncode", "sign", "-certs", f"{signer}-chain.pem", "-key", f"{signer}.key",
+                        *options, "-in", wizard, "-out", signed], cwd=pki, check=True, capture_output=True)
+        return signed
+
+    @unittest.skipUnless(shutil.which("osslsigncode") and shutil.which("openssl"), "osslsigncode and openssl")
+    def test_a_signed_wizard_names_its_signer_not_the_authority(self):
+        _, ends = self.pki()
         local_tsa = "-TSA-certs" in subprocess.run(["osslsigncode", "--help"], capture_output=True, text=True).stdout
         cases = [
             ("no time stamp", (), None,
@@ -290,22 +306,21 @@ class ShowAndExtract(unittest.TestCase):
             ("an RFC 3161 time stamp",
              ("-TSA-certs", "tsa-chain.pem", "-TSA-key", "tsa.key", "-TSA-time", "1767312000"),
              {"time": "2026-01-02T00:00:00Z", "kind": "RFC 3161"},
-             "2026-01-02 00:00:00 UTC (RFC 3161, not verified here)"),
+             "2026-01-02 00:00:00 UTC (RFC 3161, by Show Test TSA, checks out)"),
         ]
         for name, options, stamp, stamp_text in cases:
             with self.subTest(name):
                 if options and not local_tsa:
                     self.skipTest("this osslsigncode makes no time stamps of its own (-TSA-certs)")
-                signed = os.path.join(pki, name.replace(" ", "-") + ".exe")
-                subprocess.run(["osslsigncode", "sign", "-certs", "chain.pem", "-key", "signer.key", "-h",
-                                "sha256", *options, "-in", self.wizard, "-out", signed], cwd=pki, check=True,
-                               capture_output=True)
+                signed = self.sign(self.wizard, name.replace(" ", "-") + ".exe", "-h", "sha256", *options)
                 status, facts = self.show(signed)
-                self.assertEqual((status, facts["signature"]), (0, {
+                self.assertEqual((status, {key: facts["signature"][key] for key in (
+                    "signer", "organisation", "certificate_ends", "time_stamp", "verified")}), (0, {
                     "signer": "Signé Signer", "organisation": "Société Générale 株式会社",
-                    "certificate_ends": ends, "time_stamp": stamp, "verified": False}))
+                    "certificate_ends": ends, "time_stamp": stamp and dict(
+                        stamp, authority="Show Test TSA", problem=None), "verified": True}))
                 self.assertIn("\nSignature        signed by Signé Signer, Société Générale 株式会社 "
-                              f"(not verified here)\nTime stamp       {stamp_text}\n", run("show", signed)[1])
+                              f"(SHA-256)\nTime stamp       {stamp_text}\n", run("show", signed)[1])
         target = self.folder()
         self.assertEqual(run("extract", signed, target)[0], 0)
         self.assertEqual(read(os.path.join(target, "VELNORIX410aE.exe")), PAYLOAD["VELNORIX410aE.exe"])
@@ -316,6 +331,72 @@ class ShowAndExtract(unittest.TestCase):
         self.assertEqual((status, err), (1, (
             f"{cut} is cut short: it holds {len(read(signed)) - 10:,} of the {len(read(signed)):,} bytes its "
             "headers describe. " + GET_AGAIN)))
+
+    @unittest.skipUnless(shutil.which("osslsigncode") and shutil.which("openssl"), "osslsigncode and openssl")
+    def test_the_signature_is_checked_and_what_breaks_it_is_named(self):
+        """Each signed or tampered wizard: the same verdict from show, show --json,
+        osslsigncode verify and (when given) the Windows builder under Wine."""
+        pki, _ = self.pki()
+        signed = self.sign(self.wizard, "signed.exe", "-h", "sha256")
+        sha1 = self.sign(self.wizard, "sha1.exe", "-h", "sha1")
+        dual = self.sign(sha1, "dual.exe", "-nest", "-h", "sha256", "-TSA-certs", "tsa-chain.pem", "-TSA-key", "tsa.key")
+        other = self.sign(self.damaged, "other.exe", "-h", "sha256")
+        subprocess.run(["osslsigncode", "extract-signature", "-in", other, "-out", "other.sig"], cwd=pki, check=True,
+                       capture_output=True)
+        borrowed = os.path.join(pki, "borrowed.exe")
+        # attach-signature checks what it made and says it does not verify.
+        subprocess.run(["osslsigncode", "attach-signature", "-sigin", "other.sig", "-in", self.wizard, "-out", borrowed],
+                       cwd=pki, capture_output=True)
+        image = read(signed)
+        changed = bytearray(image)
+        # The agreement: no checksum of the wizard's own covers it.
+        with open(os.path.join(SAMPLE, "agreement.txt"), encoding="utf-8") as f:
+            changed[image.index(f.readline().strip().encode())] ^= 0x20
+        table_at, _ = struct.unpack_from("<II", image, pe_reader.PE(image).directories_at + 8 * pe_reader.SECURITY)
+        signed_end = table_at + 8 + 4 + int.from_bytes(image[table_at + 10:table_at + 12], "big")
+        broken = bytearray(image)
+        broken[signed_end - 1] ^= 0xFF  # the signature's last byte
+        holds = "The signature checks out: the file is as Signé Signer, Société Générale 株式会社 signed it"
+        not_as_signed = "Every file matches the checksums stored beside it, but the wizard is not as it was signed: "
+        cases = [
+            ("signed", signed, "holds", holds + " (SHA-256)."),
+            ("dual-signed", dual, "holds", holds + " (SHA-1), and so does its nested SHA-256 signature."),
+            ("ECDSA P-256", self.sign(self.wizard, "ec.exe", "-h", "sha256", signer="ec"), "holds",
+             "The signature checks out: the file is as EC Signer signed it (SHA-256)."),
+            ("a byte changed", self.file("changed.exe", bytes(changed)), "changed_after_signing",
+             not_as_signed + "it was changed after it was signed: the file's SHA-256 digest is "),
+            ("16 bytes appended", self.file("appended.exe", image + bytes(range(16))), "bytes_outside_signature",
+             not_as_signed + "it carries bytes no signature covers, which Windows refuses when it checks "
+                             "certificate padding: 16 bytes after the certificate table. " + GET_AGAIN),
+            ("another wizard's signature", borrowed, "signed_for_other_contents",
+             not_as_signed + "its signature was made for other contents (another file's signature attached to it"),
+            ("its signature broken", self.file("broken.exe", bytes(broken)), "does_not_verify",
+             not_as_signed + "its signature does not hold: the signer's signature does not verify with the key of "
+                             "its certificate (Signé Signer, Société Générale 株式会社). " + GET_AGAIN),
+        ]
+        wine = os.environ.get("WINE") or shutil.which("wine64") or "/usr/lib/wine/wine64"
+        for name, path, verdict, line in cases:
+            with self.subTest(name):
+                status, facts = self.show(path)
+                self.assertEqual((status, facts["signature"]["verdict"], facts["signature"]["verified"]),
+                                 (0 if verdict == "holds" else 1, verdict, verdict == "holds"))
+                self.assertIn("\n" + line, run("show", path)[1])
+                verified = subprocess.run(["osslsigncode", "verify", "-CAfile", "ca.pem", "-TSA-CAfile", "ca.pem",
+                                           "-in", path], cwd=pki, capture_output=True)
+                self.assertEqual(verified.returncode == 0, verdict == "holds", verified.stdout.decode()[-400:])
+                if args.makewizard_exe:
+                    done = subprocess.run([wine, args.makewizard_exe, "show", "Z:" + path.replace("/", "\\"), "--json"],
+                                          capture_output=True, env=dict(os.environ, WINEDEBUG="-all"))
+                    self.assertEqual((done.returncode, json.loads(done.stdout)["signature"]),
+                                     (status, facts["signature"]))
+
+        # Extract says so first, and still delivers the files.
+        target = self.folder()
+        status, out, err = run("extract", cases[3][1], target)
+        self.assertEqual(status, 1)
+        self.assertTrue(err.startswith(f"{cases[3][1]} is not as it was signed: it was changed after it was signed"),
+                        err)
+        self.assertEqual(sorted(os.listdir(target)), sorted(PAYLOAD))
 
     def test_what_is_not_a_wizard_is_named_by_show_and_extract(self):
         marker = package_format.STUB_MARKER
@@ -439,8 +520,9 @@ class ShowAndExtract(unittest.TestCase):
         with open(header_only, "r+b") as f:
             f.seek(pe.directories_at + 8 * pe_reader.SECURITY)
             f.write(struct.pack("<II", len(image), 8))
-        self.assertEqual(self.show(header_only)[1]["signature"],
-                         {"signer": None, "problem": "an element is cut short", "verified": False})
+        status, facts = self.show(header_only)
+        self.assertEqual((status, {key: facts["signature"][key] for key in ("signer", "problem", "verdict")}),
+                         (1, {"signer": None, "problem": "an element is cut short", "verdict": "does_not_verify"}))
 
     def test_what_show_prints_is_safe_on_a_terminal(self):
         # Controls C0 and C1 and a bidirectional override in the version record.
