@@ -19,6 +19,14 @@ bool IsPrintable(char32_t code);
 // cannot pass for an escaped ESC. A `separator` backslash stays single: a
 // Windows path's, which no name holds.
 std::string Escaped(const std::string &utf8, char separator = '\0');
+// ASCII letters alone changed, whatever the locale: names compared as
+// Windows compares resource and file names, words as CMake reads them.
+template <typename Char> constexpr Char AsciiUpper(Char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<Char>(c - 'a' + 'A') : c;
+}
+template <typename Char> constexpr Char AsciiLower(Char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<Char>(c - 'A' + 'a') : c;
+}
 // "a space", "\"é\"", or "the character U+000A".
 std::string Describe(char32_t code);
 // 1,281

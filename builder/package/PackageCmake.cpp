@@ -42,7 +42,7 @@ public:
     }
     std::string command;
     while (!AtEnd() && IsNameChar(Peek()))
-      command += Lower(Take());
+      command += AsciiLower(Take());
     SkipBlanks();
     if (command != "set" || !Accept('('))
       NotASetting();
@@ -78,7 +78,6 @@ private:
     while (!AtEnd() && IsBlank(Peek()))
       ++at_;
   }
-  static char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
   bool OpensBracketComment() const {
     std::size_t i = at_ + 1;
@@ -176,7 +175,7 @@ std::vector<std::string> Words(const std::string &name) {
     if (c == '_')
       words.emplace_back();
     else
-      words.back() += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+      words.back() += AsciiUpper(c);
   }
   words.erase(
       std::remove_if(words.begin(), words.end(),

@@ -16,8 +16,7 @@ const char *const kApostrophes[] = {"\u2019", "\u2018", "`",     "\u00B4",
 
 std::string FoldCase(std::string name) {
   for (char &c : name)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
+    c = AsciiLower(c);
   return name;
 }
 

@@ -1,5 +1,6 @@
 #include "builder/pe/ResourceTree.h"
 
+#include "builder/base/TextRules.h"
 #include "builder/pe/PeImage.h"
 #include "builder/platform/Platform.h"
 #include "resources/PackageFormat.h"
@@ -21,8 +22,6 @@ constexpr std::uint32_t kDataAlignment = 8;
 constexpr std::size_t kMostEntries = 16384;
 // UTF-16 units of names copied, in all.
 constexpr std::size_t kMostNameUnits = 65536;
-
-char16_t Upper(char16_t unit) { return unit >= u'a' && unit <= u'z' ? unit - (u'a' - u'A') : unit; }
 
 // Bytes of the stub's file, from where its resource data lies.
 class FileRangeSource : public DataSource {
@@ -83,9 +82,9 @@ bool operator<(const ResourceId &left, const ResourceId &right) {
     return left.named;
   if (!left.named)
     return left.id < right.id;
-  return std::lexicographical_compare(left.name.begin(), left.name.end(), right.name.begin(),
-                                      right.name.end(),
-                                      [](char16_t a, char16_t b) { return Upper(a) < Upper(b); });
+  return std::lexicographical_compare(
+      left.name.begin(), left.name.end(), right.name.begin(), right.name.end(),
+      [](char16_t a, char16_t b) { return AsciiUpper(a) < AsciiUpper(b); });
 }
 
 ResourceTree ResourceTree::Read(platform::File &file, const Section &section,
