@@ -1,4 +1,5 @@
 """What the tests read of resources/PackageFormat.h, the package format's one home."""
+import codecs
 import os
 import re
 
@@ -9,4 +10,6 @@ with open(_HEADER, encoding="utf-8") as _f:
     _TEXT = _f.read()
 
 STUB_FORMAT = int(re.search(r"^#define WIZARD_STUB_FORMAT (\d+)$", _TEXT, re.M).group(1))
-STUB_MARKER = f"wizard stub format {STUB_FORMAT}\n".encode()
+# The marker's bytes as the header spells them, its C escapes undone.
+STUB_MARKER = codecs.decode(re.search(r'^#define WIZARD_STUB_MARKER "((?:[^"\\]|\\.)*)"$', _TEXT, re.M).group(1),
+                            "unicode_escape").encode()
