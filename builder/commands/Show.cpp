@@ -268,7 +268,6 @@ void PrintJson(const Wizard &wizard, const std::vector<Checked> &checked, bool i
            ", \"bits_per_pixel\": " + std::to_string(wizard.icon[i].bitCount) + "}";
   out += "],\n  \"signature\": ";
   out += SignatureJson(wizard.signature, check, [](const std::string &text) { return Json(text); });
-  // Appended, not copied: an agreement's first line may be megabytes.
   out += "\n}";
   platform::PrintOut(out);
 }
