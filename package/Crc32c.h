@@ -39,7 +39,8 @@ private:
   // Folding only: blocks as folded (the first kReach stand for the blocks
   // before the message: zeros), and the bytes short of a block.
   struct Folded {
-    alignas(16) std::uint8_t blocks[kKeptBlocks][kBlockBytes];
+    // No alignment asked: the object may lie on a stack aligned to 4 bytes.
+    std::uint8_t blocks[kKeptBlocks][kBlockBytes];
     std::size_t used = kReach;
     std::uint64_t count;
     std::uint8_t pending[kBlockBytes];
