@@ -59,11 +59,13 @@ void StageChecked(StagingFolder &staging, std::size_t index, const PayloadStream
 
 bool ExtractPackage(HWND owner, const std::wstring &destination, const RunCallbacks &callbacks) {
   MarkPhaseEnd("start");
-  // Every item is opened before anything is written: a missing one stops
-  // the run with nothing staged.
+  // Every item and its checksum are found before anything is written: a
+  // missing or damaged one stops the run with nothing staged.
   std::vector<PayloadStream> streams;
   for (const PayloadFile &file : kPayloadFiles)
     streams.push_back(PayloadStream::Open(file.resourceName));
+  for (std::size_t i = 0; i < streams.size(); ++i)
+    StoredChecksum(i);
   // Ends after the staging folder's clean-up, which is part of the run.
   struct MarksWrittenAtTheEnd {
     ~MarksWrittenAtTheEnd() {

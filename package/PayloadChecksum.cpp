@@ -6,7 +6,7 @@
 #include "win32/Error.h"
 
 std::uint32_t StoredChecksum(std::size_t index) {
-  const auto stored = PackageResource(L"" PACKAGE_CRC32C_RESOURCE);
+  const auto stored = PackageResourceInOneLanguage(L"" PACKAGE_CRC32C_RESOURCE);
   if (!stored || stored->size() != package_format::kChecksumsBytes ||
       index >= package_format::kItemCount)
     RaiseDamagedPackage();

@@ -1,5 +1,6 @@
 #include "package/PayloadItem.h"
 
+#include "package/PayloadChecksum.h"
 #include "win32/Error.h"
 #include "win32/Handle.h"
 #include "win32/Resource.h"
@@ -11,20 +12,28 @@ std::optional<std::span<const std::byte>> PackageResource(LPCWSTR name) {
   return win32::ModuleResource(MAKEINTRESOURCEW(PACKAGE_RESOURCE_TYPE), name);
 }
 
+std::optional<std::span<const std::byte>> PackageResourceInOneLanguage(LPCWSTR name) {
+  if (win32::ModuleResourceLanguages(MAKEINTRESOURCEW(PACKAGE_RESOURCE_TYPE), name) > 1)
+    RaiseDamagedPackage();
+  return PackageResource(name);
+}
+
 PayloadStream PayloadStream::Open(const wchar_t *resourceName) {
-  const auto bytes = PackageResource(resourceName);
+  const auto bytes = PackageResourceInOneLanguage(resourceName);
   if (!bytes)
     win32::RaiseResourceNotFound(resourceName);
   return PayloadStream(*bytes);
 }
 
 bool WrittenFile::operator==(const WrittenFile &other) const {
+  // Not the last-write time: Windows stamps it when the writing handle
+  // closes, after the save has read it, so a file written for longer than a
+  // clock tick would always look changed. A change in place that keeps the
+  // size is the delivery check's to find.
   const BY_HANDLE_FILE_INFORMATION &a = facts, &b = other.facts;
   return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
          a.nFileIndexLow == b.nFileIndexLow && a.nFileSizeHigh == b.nFileSizeHigh &&
-         a.nFileSizeLow == b.nFileSizeLow &&
-         a.ftLastWriteTime.dwHighDateTime == b.ftLastWriteTime.dwHighDateTime &&
-         a.ftLastWriteTime.dwLowDateTime == b.ftLastWriteTime.dwLowDateTime;
+         a.nFileSizeLow == b.nFileSizeLow;
 }
 
 std::optional<WrittenFile> WrittenFileOf(HANDLE file) {

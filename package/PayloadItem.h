@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -15,12 +16,18 @@
 // The bytes of the package resource of that name (or MAKEINTRESOURCEW
 // number); nothing when the program has no such resource.
 std::optional<std::span<const std::byte>> PackageResource(LPCWSTR name);
+// The same for a resource whose bytes are delivered or checked: raises the
+// damaged-package error when the program holds it in more than one
+// language, since Windows would pick one by the user's interface language
+// and another user, or makewizard, would see other bytes.
+std::optional<std::span<const std::byte>> PackageResourceInOneLanguage(LPCWSTR name);
 
 // A read-only view of one payload item's bytes. Loaded resources live as
 // long as the module, so there is nothing to free.
 class PayloadStream {
 public:
-  // Raises the resource-not-found error when the program has no such item.
+  // Raises the resource-not-found error when the program has no such item,
+  // the damaged-package error when it has it in more than one language.
   static PayloadStream Open(const wchar_t *resourceName);
   std::span<const std::byte> Bytes() const { return bytes_; }
 
@@ -36,8 +43,9 @@ using package_format::kChunkBytes;
 // Runs after each chunk has been written, with the bytes it held.
 using ChunkWritten = std::function<void(std::span<const std::byte> chunk)>;
 
-// What tells a file written apart from the same file changed since: which
-// file it is, its size and when it was last written.
+// What tells a file written apart from another put in its place or one
+// resized since: which file it is (volume and index) and its size; nothing
+// that the system sets when the writing handle closes.
 struct WrittenFile {
   BY_HANDLE_FILE_INFORMATION facts;
   bool operator==(const WrittenFile &other) const;
@@ -67,3 +75,11 @@ struct PayloadFile {
 inline constexpr PayloadFile kPayloadFiles[] = {PACKAGE_PAYLOAD(WIZARD_PAYLOAD_FILE)};
 #undef WIZARD_PAYLOAD_FILE
 static_assert(std::size(kPayloadFiles) == package_format::kItemCount);
+// The longest file name, its backslash included: what each delivered or
+// staged path adds to its folder's.
+inline constexpr std::size_t kLongestPayloadFileName = [] {
+  std::size_t longest = 0;
+  for (const PayloadFile &file : kPayloadFiles)
+    longest = std::max(longest, std::char_traits<wchar_t>::length(file.fileName));
+  return longest;
+}();

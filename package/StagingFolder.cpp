@@ -33,13 +33,6 @@ std::wstring TemporaryPath() {
   RaiseTemporaryFolderError(path);
 }
 
-std::size_t LongestFileName() {
-  std::size_t longest = 0;
-  for (const PayloadFile &file : kPayloadFiles)
-    longest = std::max(longest, std::wcslen(file.fileName));
-  return longest;
-}
-
 } // namespace
 
 std::wstring RandomNameSuffix() {
@@ -62,7 +55,7 @@ void RaiseTemporaryFolderError(const std::wstring &detail) {
 
 std::size_t StagingFolder::MaxPathLength() {
   // Each staged file goes to the shell's copy by its path: folder, "\", name.
-  return kMaxShellPathLength - 1 - LongestFileName();
+  return kMaxShellPathLength - 1 - kLongestPayloadFileName;
 }
 
 StagingFolder::StagingFolder(const NameSuffixSource &suffixes, Patience patience)
@@ -104,7 +97,7 @@ void StagingFolder::Stage(const PayloadStream &stream, const wchar_t *fileName,
     win32::RaiseFileCreateError(file);
   // Between the save's close and this open, nothing held the file: what
   // was checked as it was written is delivered only if it is still that
-  // file, that long, last written then.
+  // file, that long (the delivery check reads what arrives).
   if (WrittenFileOf(kept.Get()) != written)
     RaiseDamagedPackage();
   kept_.push_back(std::move(kept));

@@ -50,12 +50,13 @@ inline constexpr wchar_t kNext[] = L"&Next >";
 inline constexpr wchar_t kFinish[] = L"&Finish";
 inline constexpr wchar_t kCancel[] = L"Cancel";
 
-// The boxes of the destination check. 259: the longest path the shell's
-// copy takes (kMaxShellPathLength), as a check beside the box makes sure.
+// The boxes of the destination check. 233: the longest folder into which
+// the shell's copy can still deliver the longest file name within its 259
+// characters (kMaxDestinationLength), as a check beside the box makes sure.
 inline constexpr wchar_t kInformationCaption[] = L"Information";
 inline constexpr wchar_t kForbiddenCharacter[] =
     L"A file name cannot contain any of the following characters:\r\n    \\ / : * ? \" < > |";
-inline constexpr wchar_t kTooLong[] = L"A folder path cannot be longer than 259 characters.";
+inline constexpr wchar_t kTooLong[] = L"A folder path cannot be longer than 233 characters.";
 
 // Errors, in the error box, which adds the full stop where one is missing.
 // Those ending in ": " are followed by what failed.

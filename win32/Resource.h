@@ -13,5 +13,8 @@ namespace win32 {
 // a MAKEINTRESOURCEW number); nothing when the program has no such
 // resource. Loaded resources live as long as the module: nothing to free.
 std::optional<std::span<const std::byte>> ModuleResource(LPCWSTR type, LPCWSTR name);
+// In how many languages the program holds that resource: Windows picks one
+// of them by the user's interface language.
+std::size_t ModuleResourceLanguages(LPCWSTR type, LPCWSTR name);
 
 } // namespace win32

@@ -38,8 +38,12 @@ INSTANTIATE_TEST_SUITE_P(
                     // Characters whose Shift-JIS trail byte is '|' or '\' are ordinary letters.
                     DestinationCase{L"C:\\Users\\Public\\ポイント", Accepted},
                     DestinationCase{L"C:\\表\\Out", Accepted},
-                    DestinationCase{L"C:\\" + std::wstring(256, L'a'), Accepted}, // 259 characters
-                    DestinationCase{L"C:\\" + std::wstring(257, L'a'), TooLong},  // 260 characters
+                    // The longest name delivered into it must still fit 259 characters.
+                    DestinationCase{L"C:\\" + std::wstring(230, L'a'), Accepted}, // 233 characters
+                    DestinationCase{L"C:\\" + std::wstring(231, L'a'), TooLong},  // 234 characters
+                    DestinationCase{L"C:\\" + std::wstring(257, L'a'), TooLong},
+                    // Qualified, a relative text is longer than typed.
+                    DestinationCase{std::wstring(232, L'a'), TooLong},
                     // The character rules come first: a long text with a bar is a bar.
                     DestinationCase{L"C:\\|" + std::wstring(300, L'a'), Forbidden}));
 

@@ -3,6 +3,7 @@
 #include "package/ExtractionRun.h"
 #include "package/StagingFolder.h"
 #include "win32/Error.h"
+#include "win32/Handle.h"
 
 #include <gtest/gtest.h>
 
@@ -79,6 +80,22 @@ TEST(StagingFolder, RefusesAStagedFileChangedBeforeItIsHeld) {
     EXPECT_EQ(error.Message(),
               L"The package is damaged and cannot be extracted. Download it again.");
   }
+}
+
+// Windows stamps a written file's last-write time when its handle closes,
+// after the save has looked at the file: that is no change.
+TEST(StagingFolder, TakesAStagedFileWhoseTimeTheCloseMoved) {
+  StagingFolder staging;
+  const std::wstring file = staging.Path() + L"\\ReadMe_E.txt";
+  staging.Stage(PayloadStream::Open(L"FILE3"), L"\\ReadMe_E.txt", {}, [&] {
+    const win32::FileHandle handle(
+        CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    FILETIME later{};
+    GetSystemTimeAsFileTime(&later);
+    later.dwHighDateTime += 1; // about seven minutes on
+    ASSERT_TRUE(SetFileTime(handle.Get(), nullptr, nullptr, &later));
+  });
+  EXPECT_EQ(staging.StagedFiles(), std::vector<std::wstring>{file});
 }
 
 TEST(Extraction, DeliversExactlyThePackageAndLeavesNoStaging) {

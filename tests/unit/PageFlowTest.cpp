@@ -186,12 +186,12 @@ TEST_F(PageFlow, RefusedDestinationShowsTheInformationBoxAndChangesNothing) {
 TEST_F(PageFlow, OverLongDestinationIsRefusedWithItsOwnText) {
   form.RadioButton1.SetChecked(true);
   form.NextButton.Click();
-  form.PathEdit.SetText(L"C:\\" + std::wstring(257, L'a'));
+  form.PathEdit.SetText(L"C:\\" + std::wstring(231, L'a'));
   MessageBoxRecorder recorder;
   form.NextButton.Click();
   ASSERT_EQ(recorder.boxes.size(), 1u);
   EXPECT_EQ(recorder.boxes[0].caption, L"Information");
-  EXPECT_EQ(recorder.boxes[0].text, L"A folder path cannot be longer than 259 characters.");
+  EXPECT_EQ(recorder.boxes[0].text, L"A folder path cannot be longer than 233 characters.");
   ExpectPage(form, kDestination);
 }
 

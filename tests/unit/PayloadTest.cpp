@@ -44,6 +44,12 @@ TEST(PayloadItem, MissingItemRaisesTheResourceError) {
   EXPECT_EQ(ErrorOf([] { PayloadStream::Open(L"FILE9"); }), L"FILE9 リソースが見つかりません");
 }
 
+// Windows would pick one of the two by the user's interface language.
+TEST(PayloadItem, AnItemInTwoLanguagesIsDamage) {
+  EXPECT_EQ(ErrorOf([] { PayloadStream::Open(L"TWICE"); }),
+            L"The package is damaged and cannot be extracted. Download it again.");
+}
+
 TEST(SaveToFile, ReplacesAnExistingFile) {
   ScratchFolder folder;
   WriteFileBytes(folder / L"saved", std::string(10000, 'x'));
