@@ -114,24 +114,48 @@ COLORREF Screen::At(int x, int y) const {
   return RGB(bgr >> 16 & 0xFF, bgr >> 8 & 0xFF, bgr & 0xFF);
 }
 
-double Screen::Contrast(const RECT &area) const {
+std::map<COLORREF, int> Screen::Counts(const RECT &area) const {
   std::map<COLORREF, int> counts;
   for (LONG y = std::max(0L, area.top); y < std::min<LONG>(height_, area.bottom); ++y)
     for (LONG x = std::max(0L, area.left); x < std::min<LONG>(width_, area.right); ++x)
       ++counts[At(x, y)];
-  if (counts.empty())
-    return 1;
-  auto ground = counts.begin();
-  for (auto it = counts.begin(); it != counts.end(); ++it)
-    if (it->second > ground->second)
-      ground = it;
-  const double behind = Luminance(ground->first);
-  double ratio = 1;
-  for (const auto &entry : counts) {
-    const double text = Luminance(entry.first);
-    ratio = std::max(ratio, (std::max(text, behind) + 0.05) / (std::min(text, behind) + 0.05));
+  return counts;
+}
+
+COLORREF Screen::Ground(const RECT &area) const {
+  const std::map<COLORREF, int> counts = Counts(area);
+  const auto commonest =
+      std::max_element(counts.begin(), counts.end(),
+                       [](const auto &a, const auto &b) { return a.second < b.second; });
+  return commonest == counts.end() ? CLR_INVALID : commonest->first;
+}
+
+double Screen::Contrast(const RECT &area) const {
+  const COLORREF ground = Ground(area);
+  const double behind = Luminance(ground);
+  // Each text pixel's contrast, as many times as it occurs; the median.
+  std::vector<std::pair<double, int>> ratios;
+  int textPixels = 0;
+  for (const auto &[colour, count] : Counts(area)) {
+    if (colour == ground)
+      continue;
+    const double text = Luminance(colour);
+    ratios.push_back({(std::max(text, behind) + 0.05) / (std::min(text, behind) + 0.05), count});
+    textPixels += count;
   }
-  return ratio;
+  std::sort(ratios.rbegin(), ratios.rend());
+  for (int seen = 0; const auto &[ratio, count] : ratios)
+    if ((seen += count) * 2 >= textPixels)
+      return ratio;
+  return 1;
+}
+
+int Screen::Differences(const Screen &other, const RECT &area) const {
+  int differing = 0;
+  for (LONG y = std::max(0L, area.top); y < std::min<LONG>(height_, area.bottom); ++y)
+    for (LONG x = std::max(0L, area.left); x < std::min<LONG>(width_, area.right); ++x)
+      differing += At(x, y) != other.At(x, y);
+  return differing;
 }
 
 std::vector<MeasuredLabel> MeasureLabels(HWND window) {
@@ -142,7 +166,7 @@ std::vector<MeasuredLabel> MeasureLabels(HWND window) {
   for (const HWND label : labels) {
     RECT area;
     GetWindowRect(label, &area);
-    measured.push_back({TextOf(label), screen.Contrast(area)});
+    measured.push_back({TextOf(label), screen.Contrast(area), screen.Ground(area)});
   }
   return measured;
 }

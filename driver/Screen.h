@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,16 @@ public:
   // Saves it as a bitmap file.
   void Save(const std::wstring &path) const;
   // The contrast between what lies behind a label (its commonest colour)
-  // and its text (the colour that differs most from that), from 1 to 21.
+  // and its text, from 1 to 21: the contrast that most of the text's pixels
+  // (every other colour) reach, so that a few stray ones decide nothing.
   double Contrast(const RECT &area) const;
+  // The commonest colour in the area: what lies behind a label.
+  COLORREF Ground(const RECT &area) const;
+  // How many pixels of the area differ between the two screens.
+  int Differences(const Screen &other, const RECT &area) const;
 
 private:
+  std::map<COLORREF, int> Counts(const RECT &area) const;
   int width_, height_;
   std::vector<DWORD> pixels_;
 };
@@ -26,6 +33,7 @@ private:
 struct MeasuredLabel {
   std::wstring text;
   double contrast;
+  COLORREF ground; // what lies behind the text
 };
 // Every label with text that `window` shows now (inside panels too), with
 // its contrast on the screen as it is drawn there now.
