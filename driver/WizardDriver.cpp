@@ -205,6 +205,26 @@ void Send(std::vector<INPUT> inputs) {
 
 } // namespace
 
+void Wizard::MouseClick(HWND control) const {
+  InFront(window_, process_.dwProcessId);
+  RECT area{};
+  GetWindowRect(control, &area);
+  // Absolute positions run from 0 to 65535 across the primary screen.
+  const auto scaled = [](LONG at, int metric) {
+    return static_cast<LONG>((at * 65536 + GetSystemMetrics(metric) / 2) /
+                             GetSystemMetrics(metric));
+  };
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = scaled((area.left + area.right) / 2, SM_CXSCREEN);
+  input.mi.dy = scaled((area.top + area.bottom) / 2, SM_CYSCREEN);
+  // The pointer comes first, as a hand moves it, then the button.
+  for (const DWORD flags : {0, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    Send({input});
+  }
+}
+
 void Wizard::Press(WORD key, bool shift) const {
   InFront(window_, process_.dwProcessId);
   std::vector<INPUT> inputs;
@@ -275,9 +295,14 @@ int Wizard::WaitForExit(std::chrono::milliseconds timeout) {
   return static_cast<int>(code);
 }
 
-void Wizard::Screenshot(const std::wstring &folder, const std::wstring &name) const {
-  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+void Wizard::Settle() const {
+  DWORD_PTR ignored;
+  SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+
+void Wizard::Screenshot(const std::wstring &folder, const std::wstring &name) const {
+  Settle();
   // The whole screen: the wizard and any dialog of the shell in front of it.
   CreateDirectoryW(folder.c_str(), nullptr);
   Screen().Save(folder + L"\\" + name + L".bmp");

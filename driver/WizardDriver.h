@@ -51,6 +51,12 @@ public:
   bool StartRun(const std::wstring &destination) const;
 
   void Click(HWND control) const;
+  // A click of the mouse at the control's middle, as a person makes it: real
+  // input, through the system, to whatever lies there on the screen.
+  void MouseClick(HWND control) const;
+  // Waits until the wizard has answered every message sent so far and the
+  // screen has had the time to show what it drew.
+  void Settle() const;
   void Type(HWND edit, const std::wstring &text) const;
   void PressEnterOnFocus() const;
   // Keys struck on the keyboard, as a person would: they go to whatever
@@ -71,8 +77,9 @@ public:
   int WaitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(30));
   bool Running() const;
 
-  // Saves the screen (the wizard window and what lies on it) as the bitmap
-  // `name`.bmp in `folder`.
+  // Saves the screen as it is once settled (the wizard window and what lies
+  // on it, nothing drawn again for the picture) as the bitmap `name`.bmp in
+  // `folder`.
   void Screenshot(const std::wstring &folder, const std::wstring &name) const;
 
   std::wstring ProgramFolder() const { return folder_ + L"\\"; }

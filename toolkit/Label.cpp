@@ -34,8 +34,12 @@ void Label::FitToText() {
             DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
   if (text.empty())
     extent.right = 0;
+  // Without SWP_NOCOPYBITS the system keeps the label's "valid" pixels
+  // across the resize and copies them back: pixels of the text it held
+  // before, which left a strip of the new one undrawn until the next full
+  // repaint. Discarded, the whole label is drawn again with its new text.
   SetWindowPos(Handle(), nullptr, 0, 0, extent.right, extent.bottom,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }
 
 } // namespace toolkit
