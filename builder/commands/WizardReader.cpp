@@ -223,6 +223,21 @@ Wizard Wizard::Open(const std::string &path) {
                      true);
   }
   const ResourceTree &tree = *read;
+  // The wizard takes each package resource in the user's interface language
+  // and this reader the first: with two, they would see other bytes.
+  std::vector<const char *> packageResources{PACKAGE_SHA256_RESOURCE, PACKAGE_CRC32C_RESOURCE};
+  for (const auto &item : package_format::kItems)
+    packageResources.push_back(item.resourceName);
+  for (const char *name : packageResources)
+    if (const std::size_t languages =
+            tree.LanguageCount(ResourceId::Ordinal(PACKAGE_RESOURCE_TYPE), ResourceId::Named(name));
+        languages > 1)
+      throw NotAWizard(shown + " is a damaged wizard: it holds the package resource " +
+                           std::string(name) + " in " + std::to_string(languages) +
+                           " languages, and Windows would give each user the one of their own "
+                           "language. " +
+                           kGetAgain,
+                       true);
 
   bool anyOfThePackage = false, wholePayload = true;
   for (const auto &item : package_format::kItems) {

@@ -172,6 +172,14 @@ void ResourceTree::Add(const ResourceId &type, const ResourceId &name, const Res
   data_.push_back(std::move(data));
 }
 
+std::size_t ResourceTree::LanguageCount(const ResourceId &type, const ResourceId &name) const {
+  const auto names = tree_.find(type);
+  if (names == tree_.end())
+    return 0;
+  const auto languages = names->second.find(name);
+  return languages == names->second.end() ? 0 : languages->second.size();
+}
+
 const ResourceData *ResourceTree::Find(const ResourceId &type, const ResourceId &name) const {
   const auto names = tree_.find(type);
   if (names == tree_.end())

@@ -96,6 +96,9 @@ public:
   // The data of that type and name, in whichever language it first has.
   const ResourceData *Find(const ResourceId &type, const ResourceId &name) const;
   bool HasType(const ResourceId &type) const { return tree_.count(type) != 0; }
+  // In how many languages the tree holds that resource: Windows picks one
+  // by the user's interface language.
+  std::size_t LanguageCount(const ResourceId &type, const ResourceId &name) const;
 
   struct Layout {
     Bytes directory;                        // tables, strings and data entries

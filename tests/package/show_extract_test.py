@@ -230,6 +230,26 @@ class ShowAndExtract(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(target)), sorted(PAYLOAD))
         self.assertEqual(read(os.path.join(target, "VELNORIX410aE.exe")), b"yesterday's")
 
+    def test_a_package_resource_in_two_languages_is_damage(self):
+        # FILE1's name is pointed at a language table of two, written over
+        # the readme's bytes: Windows would pick one by the user's language.
+        data = bytearray(self.image)
+        tree = Resources(data)
+        names = next(t for _, n, t in tree.entries() if n == 10) & 0x7FFFFFFF
+        by_name = {bytes(data[tree.base + (f & 0x7FFFFFFF) + 2:][:10]).decode("utf-16-le"): (at, t)
+                   for at, f, t in tree.entries(names) if f & 0x80000000}
+        leaf = lambda name: tree.entries(by_name[name][1] & 0x7FFFFFFF)[0][2]
+        table = (data.index(PAYLOAD["ReadMe_E.txt"]) + 3) & ~3
+        data[table:table + 32] = struct.pack("<IIHHHHIIII", 0, 0, 0, 0, 0, 2, 0x409, leaf("FILE1"),
+                                             0x411, leaf("FILE2"))
+        struct.pack_into("<I", data, by_name["FILE1"][0] + 4, 0x80000000 | (table - tree.base))
+        wizard = self.file("TwoLanguages.exe", bytes(data))
+        for command in (["show", wizard], ["extract", wizard, self.folder()]):
+            status, _, err = run(*command)
+            self.assertEqual((status, err), (1, (
+                f"{wizard} is a damaged wizard: it holds the package resource FILE1 in 2 languages, "
+                "and Windows would give each user the one of their own language. " + GET_AGAIN)))
+
     def test_a_wizard_above_the_32bit_ceiling_says_so(self):
         package = self.folder()
         for name in ("package.cmake", "agreement.txt", "program.ico"):
