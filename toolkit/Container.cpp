@@ -3,7 +3,22 @@
 #include "toolkit/Application.h"
 #include "toolkit/Colours.h"
 
+#include <oleacc.h>
+
 namespace toolkit {
+
+namespace {
+
+// As oleacc.h declares them; defined here alone rather than all of that
+// header's identifiers with initguid.h.
+constexpr CLSID kAccPropServices = {
+    0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+constexpr IID kIAccPropServices = {
+    0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+constexpr MSAAPROPID kRoleProperty = {
+    0xcb905ff2, 0x7bd1, 0x4c05, {0xb3, 0xc8, 0xe6, 0xc2, 0x41, 0x36, 0x4d, 0x70}};
+
+} // namespace
 
 void Container::RegisterWindowClass() {
   WNDCLASSEXW windowClass{};
@@ -26,7 +41,13 @@ Container::Container(Container &parent, Bounds bounds, Initially state,
   BindWindowProc();
 }
 
-Container::~Container() { SetWindowLongPtrW(Handle(), 0, 0); }
+Container::Container(HFONT font) : font_(font) {}
+
+Container::~Container() {
+  if (annotations_)
+    annotations_.Get()->ClearHwndProps(Handle(), OBJID_CLIENT, CHILDID_SELF, &kRoleProperty, 1);
+  SetWindowLongPtrW(Handle(), 0, 0);
+}
 
 void Container::BindWindowProc() {
   SetWindowLongPtrW(Handle(), 0, reinterpret_cast<LONG_PTR>(this));
@@ -64,6 +85,22 @@ void Container::SetKeyboardOrder(std::initializer_list<const Control *> order) {
       place(*control->label_);
     place(*control);
   }
+}
+
+void Container::Announce(const std::wstring &text) {
+  // Screen readers speak an alert only from an object whose role is an
+  // alert's; a container's own is a client area's. Without the service
+  // (Wine has none) the alert still goes out, for readers that take any.
+  if (!annotations_ &&
+      SUCCEEDED(CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
+                                 reinterpret_cast<void **>(annotations_.Receive())))) {
+    VARIANT role{};
+    V_VT(&role) = VT_I4;
+    V_I4(&role) = ROLE_SYSTEM_ALERT;
+    annotations_.Get()->SetHwndProp(Handle(), OBJID_CLIENT, CHILDID_SELF, kRoleProperty, role);
+  }
+  SetText(text);
+  NotifyWinEvent(EVENT_SYSTEM_ALERT, Handle(), OBJID_CLIENT, CHILDID_SELF);
 }
 
 LRESULT CALLBACK Container::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

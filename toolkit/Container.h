@@ -8,6 +8,8 @@
 #include <initializer_list>
 #include <optional>
 
+struct IAccPropServices;
+
 namespace toolkit {
 
 class Container : public Control {
@@ -26,6 +28,11 @@ public:
   // Stacks the listed children in this order: the keyboard visits them so.
   // A child's label goes just before it.
   void SetKeyboardOrder(std::initializer_list<const Control *> order);
+  // Tells a screen reader once what this container shows now, wherever the
+  // focus is: `text` becomes its accessible name (a container draws no
+  // text of its own) and it raises an alert. From the first announcement
+  // on, screen readers see it as an alert.
+  void Announce(const std::wstring &text);
 
   static void RegisterWindowClass();
 
@@ -36,7 +43,7 @@ protected:
   // dialog's colour when none is given.
   Container(Container &parent, Bounds bounds, Initially state, std::optional<COLORREF> background);
   // A top-level container; the derived form creates the window.
-  explicit Container(HFONT font) : font_(font) {}
+  explicit Container(HFONT font);
 
   // Routes the window's messages to this object from now on; called once
   // the object is whole, so no message reaches a half-built one.
@@ -48,6 +55,8 @@ private:
   HFONT font_ = nullptr;
   std::optional<COLORREF> fixedBackground_;
   win32::BrushHandle fixedBrush_;
+  // The system's annotation service, once the container has announced.
+  win32::ComPointer<IAccPropServices> annotations_;
 };
 
 // A borderless child container: one page of the wizard, or its header band.

@@ -80,6 +80,10 @@ template <typename T> struct LocalMemoryTraits : NullWhenNone<T> {
 struct ItemIdListTraits : NullWhenNone<PIDLIST_ABSOLUTE> {
   static void Close(Type h) { CoTaskMemFree(h); }
 };
+// A COM interface pointer, released once.
+template <typename T> struct ComTraits : NullWhenNone<T *> {
+  static void Close(T *p) { p->Release(); }
+};
 using FileHandle = UniqueHandle<FileTraits>;
 using KernelObject = UniqueHandle<KernelObjectTraits>;
 using FontHandle = UniqueHandle<GdiTraits<HFONT>>;
@@ -88,6 +92,7 @@ using BitmapHandle = UniqueHandle<GdiTraits<HBITMAP>>;
 using WindowHandle = UniqueHandle<WindowTraits>;
 template <typename T> using LocalMemory = UniqueHandle<LocalMemoryTraits<T>>;
 using ItemIdList = UniqueHandle<ItemIdListTraits>;
+template <typename T> using ComPointer = UniqueHandle<ComTraits<T>>;
 
 // A memory device context compatible with another (the screen by default);
 // what is selected into it stays the caller's and is not deleted with it.
