@@ -21,6 +21,9 @@ inline constexpr wchar_t kDestinationTitle[] = L"Location to Save Files";
 inline constexpr wchar_t kDestinationSubtitle[] = L"Where would you like to save your files?";
 inline constexpr wchar_t kProgressTitle[] = L"Extracting Files";
 inline constexpr wchar_t kProgressSubtitle[] = L"The contents of this package are being extracted.";
+// What joins a title to the line under it when a screen reader reads the two
+// as a page comes: the title has no full stop of its own.
+inline constexpr wchar_t kHeardAfterTitle[] = L". ";
 
 // The pages. "&" marks the mnemonic of a button.
 // The agreement box's name, which only a screen reader reads: the box has

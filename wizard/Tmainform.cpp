@@ -20,6 +20,12 @@ constexpr HeaderTexts kDestinationHeader{texts::kDestinationTitle, texts::kDesti
 constexpr HeaderTexts kProgressHeader{texts::kProgressTitle, texts::kProgressSubtitle};
 constexpr HeaderTexts kFinishHeader{L"", L""};
 
+// The header band tells a screen reader which page came: Next keeps the
+// focus across the switch, so the page itself is never the focus's.
+void AnnounceHeader(toolkit::Panel &band, const HeaderTexts &header) {
+  band.Announce(std::wstring(header.title) + texts::kHeardAfterTitle + header.subtitle);
+}
+
 // The first number a text names.
 constexpr std::size_t NumberIn(std::wstring_view text) {
   std::size_t number = 0;
@@ -95,6 +101,7 @@ void TMainForm::NextButtonClick() {
     TitleLabel2.SetText(kDestinationHeader.subtitle);
     SwitchPanels(true, false);
     FillDefaultDestination();
+    AnnounceHeader(TopPanel, kDestinationHeader);
   } else if (PathPanel.Visible()) {
     if (DestinationAccepted())
       RunExtraction();
@@ -111,6 +118,11 @@ void TMainForm::NextButtonClick() {
     NextButton.SetText(texts::kFinish);
     NextButton.SetEnabled(true);
     CancelButton.SetEnabled(false);
+    // The headline and the lines it runs on in, heard as one passage.
+    std::wstring heard = Label01.Text();
+    for (const toolkit::Label *line : {&Label02, &Label03, &Label04})
+      heard += L' ' + line->Text();
+    FinishPanel.Announce(heard);
   } else if (FinishPanel.Visible()) {
     Close();
   }
@@ -124,6 +136,7 @@ void TMainForm::BackButtonClick() {
   BackButton.SetEnabled(false);
   NextButton.SetEnabled(false);
   RadioButton2.SetChecked(true);
+  AnnounceHeader(TopPanel, kAgreementHeader);
 }
 
 void TMainForm::CancelButtonClick() { Close(); }
@@ -161,6 +174,7 @@ void TMainForm::RunExtraction() {
   TitleLabel1.SetText(kProgressHeader.title);
   TitleLabel2.SetText(kProgressHeader.subtitle);
   SwitchPanels(false, true);
+  AnnounceHeader(TopPanel, kProgressHeader);
   toolkit::App().ProcessMessages();
 
   const bool completed =
