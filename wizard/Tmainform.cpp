@@ -21,7 +21,8 @@ constexpr HeaderTexts kProgressHeader{texts::kProgressTitle, texts::kProgressSub
 constexpr HeaderTexts kFinishHeader{L"", L""};
 
 // The header band tells a screen reader which page came: Next keeps the
-// focus across the switch, so the page itself is never the focus's.
+// focus across the switch, and a page that is not the focus's ancestor is
+// not heard by itself.
 void AnnounceHeader(toolkit::Panel &band, const HeaderTexts &header) {
   band.Announce(std::wstring(header.title) + texts::kHeardAfterTitle + header.subtitle);
 }
