@@ -7,6 +7,8 @@
 #include "builder/commands/WizardReader.h"
 #include "builder/package/PayloadCeilings.h"
 #include "builder/platform/Platform.h"
+#include "builder/platform/PublicKey.h"
+#include "builder/signing/Pem.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -272,9 +274,29 @@ void PrintJson(const Wizard &wizard, const std::vector<Checked> &checked, bool i
   platform::PrintOut(out);
 }
 
+// The certificates of a --trust file; none without one.
+std::vector<Bytes> TrustedRoots(const std::string &argument) {
+  if (argument.empty())
+    return {};
+  const std::string path = platform::AbsolutePath(argument);
+  // A CA's roots are a few KiB; a system's whole list under 1 MiB.
+  constexpr std::uint64_t kMostTrustBytes = 4 << 20;
+  std::string text;
+  try {
+    platform::File file = platform::File::OpenRead(path);
+    if (file.Size() > kMostTrustBytes)
+      throw signing::NotPem("it is larger than 4 MiB");
+    text.resize(static_cast<std::size_t>(file.Size()));
+    file.ReadAt(0, reinterpret_cast<std::uint8_t *>(text.data()), text.size());
+  } catch (const platform::SystemError &error) {
+    throw signing::NotPem(std::string("it cannot be read (") + error.what() + ")");
+  }
+  return signing::ReadPemCertificates(text);
+}
+
 } // namespace
 
-int ShowWizard(const std::string &argument, bool json) {
+int ShowWizard(const std::string &argument, bool json, const std::string &trust) {
   const std::string path = platform::AbsolutePath(argument);
   const auto fail = [&](const std::string &message, ExitStatus status = kNotAWizard) {
     platform::PrintError(message);
@@ -299,7 +321,12 @@ int ShowWizard(const std::string &argument, bool json) {
       intact = intact && check.state == "intact";
       checked.push_back(check);
     }
-    const signing::SignatureCheck signature = signing::CheckSignature(path);
+    signing::SignatureCheck signature = signing::CheckSignature(path, TrustedRoots(trust));
+    if (signature.verdict != signing::SignatureCheck::Verdict::Unsigned)
+      if (const auto system = platform::SystemTrustOf(path)) {
+        signature.systemTrusted = system->trusted;
+        signature.systemSays = system->says;
+      }
     if (json)
       PrintJson(wizard, checked, intact, signature);
     else
@@ -307,6 +334,11 @@ int ShowWizard(const std::string &argument, bool json) {
     return intact && SignatureHolds(signature) ? kIntact : kDamaged;
   } catch (const NotAWizard &error) {
     return fail(error.what(), StatusOf(error));
+  } catch (const signing::NotPem &error) {
+    return fail(platform::Shown(platform::AbsolutePath(trust)) +
+                " cannot be used with --trust: " + error.what() +
+                ". Name a PEM file of the root certificates to trust (text beginning "
+                "-----BEGIN CERTIFICATE-----).");
   } catch (const platform::SystemError &error) {
     return fail(CannotRead(platform::Shown(path), error.what()));
   } catch (const std::exception &error) {

@@ -5,4 +5,6 @@
 #include <string>
 
 // Returns an ExitStatus (builder/WizardReader.h).
-int ShowWizard(const std::string &path, bool json);
+// `trust`: a PEM file of root certificates to check the signer's chain
+// against; empty, trust is left to the system where it has a say.
+int ShowWizard(const std::string &path, bool json, const std::string &trust = "");

@@ -111,6 +111,8 @@ std::vector<std::pair<std::string, std::string>> SignatureFacts(const Signature 
       text += "; time stamp " + ShownTime(nested.stamp.time);
     facts.emplace_back("Nested signature", text);
   }
+  if (check.systemTrusted)
+    facts.emplace_back("Windows trust", check.systemSays);
   if (primary) {
     const std::vector<std::string> lines = ChainLines(*primary, check.trustChecked);
     for (std::size_t i = 0; i < lines.size(); ++i)
@@ -164,6 +166,10 @@ std::string SignatureJson(const Signature &signature, const SignatureCheck &chec
     break;
   }
   }
+  if (check.systemTrusted)
+    out += std::string(", \"windows_trust\": {\"trusted\": ") +
+           (*check.systemTrusted ? "true" : "false") + ", \"says\": " + json(check.systemSays) +
+           "}";
   out += std::string(", \"verified\": ") + (holds ? "true" : "false") +
          ", \"verdict\": " + json(signing::VerdictKey(check.verdict)) +
          ", \"reason\": " + optional(check.reason) + ", \"outside\": [";

@@ -19,7 +19,7 @@ namespace {
 
 const std::string kUsage =
     std::string("Usage: ") + kBuildSynopsis + " [--for-64bit-windows-only] [--overwrite]\n" +
-    "       makewizard show WIZARD.exe [--json]\n"
+    "       makewizard show WIZARD.exe [--json] [--trust ROOTS.pem]\n"
     "       makewizard extract WIZARD.exe DIR [--overwrite]\n"
     "\n"
     "build    makes the wizard OUTPUT.exe from the stub (wizard-stub.exe) and a package\n"
@@ -40,7 +40,10 @@ const std::string kUsage =
     "         Exit status 0 when every file is intact and the signature (if any)\n"
     "         holds, 1 when a file is damaged or the signature does not hold, 2 when\n"
     "         the file is not a wizard makewizard reads.\n"
-    "           --json  the same facts as JSON\n"
+    "           --json          the same facts as JSON\n"
+    "           --trust ROOTS.pem  check that the signer's chain ends at one of\n"
+    "                           these root certificates (makewizard.exe also asks\n"
+    "                           Windows, whose trust needs no file)\n"
     "extract  writes the wizard's files into DIR (created if missing), each only when\n"
     "         it matches its stored digest. A wizard whose signature does not hold\n"
     "         is named first, and its files are still written. Exit status 0 when\n"
@@ -61,7 +64,7 @@ namespace {
 // Each command's options; one ending in "=" takes a value.
 const std::map<std::string, std::vector<std::string>> kOptions = {
     {"build", {"--for-64bit-windows-only", "--overwrite", "--execution-level=", "--cmake-build"}},
-    {"show", {"--json"}},
+    {"show", {"--json", "--trust="}},
     {"extract", {"--overwrite"}}};
 
 // The command's paths and options; an option it does not know refused.
@@ -72,6 +75,13 @@ bool Split(const std::vector<std::string> &arguments, std::vector<std::string> &
     const std::string &argument = arguments[i];
     if (argument.compare(0, 2, "--") != 0) {
       paths.push_back(argument);
+    } else if (std::find(known.begin(), known.end(), argument + "=") != known.end()) {
+      // An option with a value also takes it as the next argument.
+      if (i + 1 == arguments.size()) {
+        problem = argument + " needs a value";
+        return false;
+      }
+      options.push_back(argument + "=" + arguments[++i]);
     } else if (std::any_of(known.begin(), known.end(), [&](const std::string &option) {
                  return argument == option ||
                         (option.back() == '=' && argument.compare(0, option.size(), option) == 0);
@@ -155,7 +165,12 @@ int MakeWizardMain(const std::vector<std::string> &arguments) {
     if (command == "show") {
       if (paths.size() != 1)
         return UsageError("show takes one wizard");
-      return ShowWizard(paths[0], Has(options, "--json"));
+      const std::string trustOption = "--trust=";
+      std::string trust;
+      for (const std::string &option : options)
+        if (option.compare(0, trustOption.size(), trustOption) == 0)
+          trust = option.substr(trustOption.size());
+      return ShowWizard(paths[0], Has(options, "--json"), trust);
     }
     if (paths.size() != 2)
       return UsageError("extract takes a wizard and a folder");

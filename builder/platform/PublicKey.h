@@ -7,6 +7,9 @@
 
 #include "builder/base/Bytes.h"
 
+#include <optional>
+#include <string>
+
 namespace platform {
 
 enum class HashKind { Sha1, Sha256 };
@@ -34,5 +37,15 @@ struct SignatureScheme {
 // refuses; throws SystemError only when the library cannot be used at all.
 bool VerifySignature(const PublicKey &key, const SignatureScheme &scheme, const Bytes &digest,
                      const Bytes &signature);
+
+// What the system itself says of a signed program's signature and its
+// chain up to a root it trusts (on Windows, WinVerifyTrust's Authenticode
+// policy, revocation not checked: that would go to the network); nothing
+// where the system has no such check.
+struct SystemTrust {
+  bool trusted = false;
+  std::string says; // "trusted", or why not
+};
+std::optional<SystemTrust> SystemTrustOf(const std::string &path);
 
 } // namespace platform

@@ -1,5 +1,6 @@
 // CNG (bcrypt.dll, Windows Vista on): the key imported from its numbers as
-// a public-key blob, the signature checked against the digest.
+// a public-key blob, the signature checked against the digest. Trust is
+// WinVerifyTrust's (wintrust.dll).
 #include "builder/platform/PublicKey.h"
 
 #include "builder/platform/Platform.h"
@@ -7,6 +8,10 @@
 #include <windows.h>
 
 #include <bcrypt.h>
+#include <softpub.h>
+#include <wintrust.h>
+
+#include <cstdio>
 
 namespace platform {
 
@@ -107,6 +112,67 @@ bool VerifySignature(const PublicKey &key, const SignatureScheme &scheme, const 
   return BCRYPT_SUCCESS(BCryptVerifySignature(
       imported.get(), padding, const_cast<PUCHAR>(digest.data()), static_cast<ULONG>(digest.size()),
       const_cast<PUCHAR>(signature.data()), static_cast<ULONG>(signature.size()), flags));
+}
+
+namespace {
+
+std::string TrustText(LONG status) {
+  switch (status) {
+  case 0:
+    return "trusted";
+  case TRUST_E_NOSIGNATURE:
+    return "it carries no signature Windows reads";
+  case TRUST_E_BAD_DIGEST:
+    return "its digest is not the one signed";
+  case CERT_E_UNTRUSTEDROOT:
+    return "its chain ends at a root Windows does not trust";
+  case CERT_E_CHAINING:
+    return "its chain does not reach a root Windows knows";
+  case CERT_E_EXPIRED:
+    return "a certificate of it was not valid when it was signed";
+  case CERT_E_WRONG_USAGE:
+    return "its certificate is not one for signing code";
+  case TRUST_E_EXPLICIT_DISTRUST:
+    return "its signer is marked as not to be trusted";
+  case TRUST_E_SUBJECT_NOT_TRUSTED:
+    return "a user or an administrator chose not to trust it";
+  case CRYPT_E_SECURITY_SETTINGS:
+    return "this machine's policy does not allow it";
+  default:
+    return "Windows refused it";
+  }
+}
+
+} // namespace
+
+std::optional<SystemTrust> SystemTrustOf(const std::string &path) {
+  const int size = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 1), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), size);
+  WINTRUST_FILE_INFO file{};
+  file.cbStruct = sizeof file;
+  file.pcwszFilePath = wide.c_str();
+  WINTRUST_DATA data{};
+  data.cbStruct = sizeof data;
+  data.dwUIChoice = WTD_UI_NONE;
+  // No revocation lists or other URLs fetched: show reads, it never calls out.
+  data.fdwRevocationChecks = WTD_REVOKE_NONE;
+  data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
+  data.dwUnionChoice = WTD_CHOICE_FILE;
+  data.pFile = &file;
+  data.dwStateAction = WTD_STATEACTION_VERIFY;
+  GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+  // INVALID_HANDLE_VALUE: no one to ask, no window shown.
+  const HWND noUser = static_cast<HWND>(INVALID_HANDLE_VALUE);
+  const LONG status = WinVerifyTrust(noUser, &action, &data);
+  data.dwStateAction = WTD_STATEACTION_CLOSE;
+  WinVerifyTrust(noUser, &action, &data);
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(status));
+  SystemTrust trust;
+  trust.trusted = status == 0;
+  trust.says = trust.trusted ? TrustText(status) : TrustText(status) + " (" + code + ")";
+  return trust;
 }
 
 } // namespace platform

@@ -334,6 +334,7 @@ void ListChain(const Certificate &signer, const std::vector<const Certificate *>
                            link->notBefore <= at && at <= link->notAfter});
     if (std::any_of(trusted.begin(), trusted.end(),
                     [&](const Certificate &root) { return root.whole == link->whole; })) {
+      check.endsAtRoot = link->issuer == link->subject;
       check.untrusted.clear();
       return;
     }

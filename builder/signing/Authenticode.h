@@ -8,6 +8,7 @@
 
 #include "builder/base/Bytes.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,9 @@ struct SignatureCheck {
   std::vector<Outside> outside;
   std::vector<SignerCheck> signatures; // the primary first, then nested ones
   bool trustChecked = false;
+  // What the system says of it, where it has a say (Windows).
+  std::optional<bool> systemTrusted;
+  std::string systemSays;
 };
 
 // "holds", "changed_after_signing", ... for --json.

@@ -407,8 +407,19 @@ class ShowAndExtract(unittest.TestCase):
                 if args.makewizard_exe:
                     done = subprocess.run([wine, args.makewizard_exe, "show", "Z:" + path.replace("/", "\\"), "--json"],
                                           capture_output=True, env=dict(os.environ, WINEDEBUG="-all"))
-                    self.assertEqual((done.returncode, json.loads(done.stdout)["signature"]),
-                                     (status, facts["signature"]))
+                    windows = json.loads(done.stdout)["signature"]
+                    # Windows' own say on trust is the one fact only it has.
+                    self.assertIn("trusted", windows.pop("windows_trust"))
+                    self.assertEqual((done.returncode, windows), (status, facts["signature"]))
+
+        # The chain against roots given: the CA's, another, and a file that holds none.
+        for roots, trusted in (("ca.pem", True), ("tsa.pem", False)):
+            chain = json.loads(run("show", signed, "--json", "--trust", os.path.join(pki, roots))[1])
+            self.assertEqual([s["trusted"] for s in chain["signature"]["signatures"]], [trusted])
+        status, _, err = run("show", signed, "--trust", os.path.join(pki, "ca.key"))
+        self.assertEqual((status, err), (2, (
+            f"{pki}/ca.key cannot be used with --trust: it holds no certificate (no -----BEGIN CERTIFICATE----- "
+            "line). Name a PEM file of the root certificates to trust (text beginning -----BEGIN CERTIFICATE-----).")))
 
         # Extract says so first, and still delivers the files.
         target = self.folder()
