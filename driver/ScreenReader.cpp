@@ -31,12 +31,6 @@ std::wstring NameOf(IAccessible *object, VARIANT child) {
   return name.Get();
 }
 
-std::wstring ValueOf(IAccessible *object, VARIANT child) {
-  OwnedString value;
-  object->get_accValue(child, &value.text);
-  return value.Get();
-}
-
 // The parent in the accessible tree; where an object does not say (Wine's
 // window objects do not), the client area of its window's parent, as
 // screen readers take it.
@@ -88,10 +82,8 @@ std::wstring Describe(DWORD event, HWND window, LONG object, LONG child) {
                                 accessible.Receive(), &self) != S_OK ||
       !accessible)
     return L"";
-  const std::wstring name = NameOf(accessible.Get(), self);
-  if (event == EVENT_OBJECT_VALUECHANGE)
-    return L"value: " + name + L" = " + ValueOf(accessible.Get(), self);
-  std::wstring line = (event == EVENT_SYSTEM_ALERT ? L"alert: " : L"focus: ") + name;
+  std::wstring line =
+      (event == EVENT_SYSTEM_ALERT ? L"alert: " : L"focus: ") + NameOf(accessible.Get(), self);
   if (const std::wstring ancestors = AncestorsOf(accessible.Get(), self); !ancestors.empty())
     line += L"  (in: " + ancestors + L")";
   return line;
@@ -116,7 +108,7 @@ void ScreenReader::Listen(DWORD processId, std::promise<void> &listening) {
   MSG msg;
   PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // the queue the quit message comes to
   std::vector<HWINEVENTHOOK> hooks;
-  for (const DWORD event : {EVENT_SYSTEM_ALERT, EVENT_OBJECT_FOCUS, EVENT_OBJECT_VALUECHANGE})
+  for (const DWORD event : {EVENT_SYSTEM_ALERT, EVENT_OBJECT_FOCUS})
     hooks.push_back(
         SetWinEventHook(event, event, nullptr, OnEvent, processId, 0, WINEVENT_OUTOFCONTEXT));
   threadId_ = GetCurrentThreadId();

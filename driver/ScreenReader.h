@@ -1,7 +1,7 @@
 // Listens to the wizard as a screen reader does: an out-of-context WinEvent
-// hook for focus changes, alerts and value changes, and for each the
-// accessible object's name and its ancestors' names, read through Active
-// Accessibility on a thread of its own.
+// hook for focus changes and alerts, and for each the accessible object's
+// name and its ancestors' names, read through Active Accessibility on a
+// thread of its own.
 #pragma once
 
 #include <windows.h>
@@ -23,7 +23,7 @@ public:
   ScreenReader &operator=(const ScreenReader &) = delete;
 
   // One line an event, in the order heard:
-  //   "alert: NAME", "focus: NAME  (in: PARENT < GRANDPARENT ...)", "value: NAME = VALUE".
+  //   "alert: NAME  (in: PARENT < GRANDPARENT ...)", "focus: ..." alike.
   std::vector<std::wstring> Heard() const;
   // The lines heard so far, one under the other, for a failure message.
   std::wstring Log() const;
