@@ -382,6 +382,9 @@ SignerCheck CheckOne(const Element &contentInfo, bool nested,
     const HashKind hash =
         HashOf(digestInfo.Expect(der::kSequence, "the signed digest's algorithm"));
     const Bytes signedDigest = digestInfo.Expect(der::kOctetString, "the signed digest").Content();
+    if (signedDigest.size() != (hash == HashKind::Sha1 ? 20u : 32u))
+      throw Malformed("the signed digest is not as long as a " + std::string(HashName(hash)) +
+                      " digest");
     check.digest = HashName(hash);
     check.signedDigest = HexOf(signedDigest);
     expected.push_back({hash, signedDigest});
