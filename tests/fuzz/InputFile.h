@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -17,4 +18,23 @@ inline const std::string &InputFile(const std::uint8_t *data, std::size_t size) 
       (size && pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)))
     std::abort();
   return path;
+}
+
+// A folder of the process's own for what a target writes, removed when it
+// exits; made on the first call.
+inline const std::string &ScratchFolder() {
+  struct Scratch {
+    std::string path;
+    ~Scratch() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  };
+  static const Scratch scratch = [] {
+    std::string name = "/tmp/makewizard-fuzz-XXXXXX";
+    if (!mkdtemp(name.data()))
+      std::abort();
+    return Scratch{name};
+  }();
+  return scratch.path;
 }

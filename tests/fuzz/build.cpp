@@ -32,11 +32,10 @@ std::string Read(const std::string &path) {
 // A folder with the package and one for the output, made once.
 const std::string &Folder() {
   static const std::string folder = [] {
-    char name[] = "/tmp/fuzz-build-XXXXXX";
-    if (!mkdtemp(name) || mkdir((std::string(name) + "/package").c_str(), 0777) != 0 ||
-        mkdir((std::string(name) + "/out").c_str(), 0777) != 0)
+    const std::string name = ScratchFolder();
+    if (mkdir((name + "/package").c_str(), 0777) != 0 || mkdir((name + "/out").c_str(), 0777) != 0)
       std::abort();
-    const std::string package = std::string(name) + "/package/";
+    const std::string package = name + "/package/";
     Write(package + "package.cmake", "set(PACKAGE_COMPANY_NAME \"Fuzz Ltd.\")\n"
                                      "set(PACKAGE_LEGAL_COPYRIGHT \"(C) Fuzz\")\n"
                                      "set(PACKAGE_IDENTITY_NAME \"Fuzz.Package\")\n");
@@ -44,7 +43,7 @@ const std::string &Folder() {
     Write(package + "program.ico", Read(FUZZ_ICON));
     for (const char *payload : {"VELNORIX410aE.exe", "VELNORIX_User'sManual.pdf", "ReadMe_E.txt"})
       Write(package + payload, payload);
-    return std::string(name);
+    return name;
   }();
   return folder;
 }

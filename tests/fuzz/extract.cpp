@@ -3,16 +3,8 @@
 #include "builder/commands/Extract.h"
 #include "InputFile.h"
 
-#include <cstdlib>
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  static const std::string folder = [] {
-    char name[] = "/tmp/fuzz-extract-XXXXXX";
-    if (!mkdtemp(name))
-      std::abort();
-    return std::string(name);
-  }();
   // Refusals are statuses; anything thrown is a fault.
-  ExtractWizard(InputFile(data, size), folder, true);
+  ExtractWizard(InputFile(data, size), ScratchFolder(), true);
   return 0;
 }
