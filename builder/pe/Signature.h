@@ -1,8 +1,8 @@
 // Who signed a program and when, as its Authenticode certificate table
 // says: a WIN_CERTIFICATE holding PKCS#7 SignedData in DER, whose signer's
 // certificate names its subject and its end, and whose signer info may
-// carry a time stamp. Nothing is verified here (no digest, no chain, no
-// time stamp's own signature): signtool and osslsigncode do that.
+// carry a time stamp. Nothing is verified here: signing/Authenticode.h
+// checks the signature.
 #pragma once
 
 #include "builder/base/Bytes.h"

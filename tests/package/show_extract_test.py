@@ -553,7 +553,7 @@ class ShowAndExtract(unittest.TestCase):
             f.write(struct.pack("<II", len(image), 8))
         status, facts = self.show(header_only)
         self.assertEqual((status, {key: facts["signature"][key] for key in ("signer", "problem", "verdict")}),
-                         (1, {"signer": None, "problem": "an element is cut short", "verdict": "does_not_verify"}))
+                         (1, {"signer": None, "problem": "it lacks a content info", "verdict": "does_not_verify"}))
 
     def test_what_show_prints_is_safe_on_a_terminal(self):
         # Controls C0 and C1 and a bidirectional override in the version record.
