@@ -14,10 +14,11 @@ set -euo pipefail
 # and a 64-bit build of the same sources runs where 32-bit code cannot. The
 # host's own g++ builds makewizard; python3-pefile reads its output back in
 # the tests; time measures it in the benchmark; clang and its runtime
-# (libFuzzer, the sanitizers) build the fuzz targets.
+# (libFuzzer, the sanitizers) build the fuzz targets; g++-multilib builds
+# the checksum's 32-bit stack check natively.
 packages=(cmake make g++ clang libclang-rt-14-dev python3 python3-pefile time g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
   binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-  binutils-mingw-w64-x86-64 googletest wine wine64 fonts-wine fonts-ipafont-gothic xvfb xauth imagemagick
+  binutils-mingw-w64-x86-64 g++-multilib googletest wine wine64 fonts-wine fonts-ipafont-gothic xvfb xauth imagemagick
   libxml2-utils osslsigncode openssl libssl-dev softhsm2 libengine-pkcs11-openssl)
 packages32=(wine32:i386)
 # How often, and how far apart, a failed index refresh is tried.
