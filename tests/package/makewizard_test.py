@@ -677,6 +677,9 @@ class WhatItWrites(Builder):
         self.assertEqual(self.refusal(**windows_builder()), (
             f'The package folder {pkg} lacks "{manual}", but holds "{typographic}", whose name has '
             f"\u2019 where the wizard's has ': rename that file to {manual}."))
+        # A name Windows will not look at is not called missing.
+        refusal = self.refusal(stub=os.path.join(self.scratch, "a|b.exe"), **windows_builder())
+        self.assertRegex(refusal, r"^The stub Z:\\.*\\a\|b\.exe cannot be reached \(.+\): check the path, ")
 
 
 def windows_builder():
