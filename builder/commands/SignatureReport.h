@@ -2,8 +2,8 @@
 // from it, and whether the signature holds, checked.
 #pragma once
 
-#include "builder/pe/Signature.h"
 #include "builder/signing/Authenticode.h"
+#include "builder/signing/Signature.h"
 
 #include <functional>
 #include <string>

@@ -8,8 +8,8 @@
 #include "builder/base/Sha256.h"
 #include "builder/package/Icon.h"
 #include "builder/pe/ResourceTree.h"
-#include "builder/pe/Signature.h"
 #include "builder/pe/VersionRecord.h"
+#include "builder/signing/Signature.h"
 
 #include <memory>
 #include <optional>

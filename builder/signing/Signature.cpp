@@ -1,4 +1,4 @@
-#include "builder/pe/Signature.h"
+#include "builder/signing/Signature.h"
 
 #include "builder/base/Utf.h"
 #include "builder/signing/Certificate.h"
