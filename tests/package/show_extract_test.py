@@ -10,6 +10,7 @@ With --makewizard-exe, the Windows builder's show --json under Wine (wine64,
 or WINE) must give the native builder's facts.
 """
 import argparse
+import glob
 import hashlib
 import json
 import os
@@ -394,6 +395,23 @@ class ShowAndExtract(unittest.TestCase):
              not_as_signed + "its signature does not hold: the signer's signature does not verify with the key of "
                              "its certificate (Signé Signer, Société Générale 株式会社). " + GET_AGAIN),
         ]
+        # By a token, as the release build signs: SoftHSM holding the signer's key.
+        module = next(iter(glob.glob("/usr/lib/softhsm/libsofthsm2.so") +
+                           glob.glob("/usr/lib/*/softhsm/libsofthsm2.so")), None)
+        if module and shutil.which("softhsm2-util"):
+            write(os.path.join(pki, "softhsm2.conf"),
+                  f"directories.tokendir = {pki}/tokens\nobjectstore.backend = file\n".encode())
+            os.makedirs(os.path.join(pki, "tokens"), exist_ok=True)
+            token = dict(os.environ, SOFTHSM2_CONF=os.path.join(pki, "softhsm2.conf"))
+            for command in (("--init-token", "--free", "--label", "Show Test", "--pin", "123456", "--so-pin", "654321"),
+                            ("--import", "signer.key", "--token", "Show Test", "--label", "signer", "--id", "01",
+                             "--pin", "123456")):
+                subprocess.run(["softhsm2-util", *command], cwd=pki, env=token, check=True, capture_output=True)
+            subprocess.run(["osslsigncode", "sign", "-pkcs11module", module, "-key",
+                            "pkcs11:token=Show%20Test;object=signer;type=private", "-certs", "signer-chain.pem",
+                            "-pass", "123456", "-h", "sha256", "-in", self.wizard, "-out", "token.exe"],
+                           cwd=pki, env=token, check=True, capture_output=True)
+            cases.append(("signed by a token", os.path.join(pki, "token.exe"), "holds", holds + " (SHA-256)."))
         wine = os.environ.get("WINE") or shutil.which("wine64") or "/usr/lib/wine/wine64"
         for name, path, verdict, line in cases:
             with self.subTest(name):
