@@ -81,7 +81,11 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
   int status = kIntact;
   try {
     const signing::SignatureCheck signature = signing::CheckSignature(wizardPath);
-    if (!SignatureHolds(signature)) {
+    if (signature.verdict == signing::SignatureCheck::Verdict::Unchecked) {
+      platform::PrintError(shownWizard + ": " + Escaped(signature.reason) +
+                           ". Its files are still extracted.");
+      status = kDamaged;
+    } else if (!SignatureHolds(signature)) {
       platform::PrintError(shownWizard + " is not as it was signed: " + Escaped(signature.reason) +
                            ". Its files are still extracted; do not pass them on. " + kGetAgain);
       status = kDamaged;

@@ -127,6 +127,11 @@ std::string SignatureVerdict(const SignatureCheck &check, bool filesIntact) {
     return "";
   case SignatureCheck::Verdict::Holds:
     return Escaped(Capitalised(check.reason)) + ".";
+  case SignatureCheck::Verdict::Unchecked:
+    // Nothing found wrong, and nothing proven either.
+    return std::string(filesIntact ? "Every file matches the checksums stored beside it, but "
+                                   : "And ") +
+           Escaped(check.reason) + ".";
   default:
     break;
   }

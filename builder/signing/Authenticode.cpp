@@ -290,8 +290,11 @@ void CheckStamp(const Attributes &attributes, const SignedData &outer, Stamp &st
         CheckToken(values[0], outer, outer.signer.signature, stamp);
       else
         CheckCounterSignature(values[0], outer, outer.signer.signature, stamp);
+    } catch (const Unsupported &error) {
+      stamp.problem = std::string("it uses ") + error.what() + ", which makewizard does not check";
+      stamp.unsupported = true;
     } catch (const std::runtime_error &error) {
-      // Malformed, Unsupported or NotVerified: the time stamp does not hold.
+      // Malformed or NotVerified: the time stamp does not hold.
       stamp.problem = error.what();
     }
     return;
@@ -411,13 +414,16 @@ SignerCheck CheckOne(const Element &contentInfo, bool nested,
     ListChain(signer, certificates, trusted, check);
   } catch (const Unsupported &error) {
     check.problem = std::string("it uses ") + error.what() + ", which makewizard does not check";
+    check.unsupported = true;
   } catch (const NotVerified &error) {
     check.problem = error.what();
   } catch (const Malformed &error) {
     check.problem = std::string("it cannot be read (") + error.what() + ")";
   }
-  if (check.problem.empty() && !check.stamp.problem.empty())
+  if (check.problem.empty() && !check.stamp.problem.empty()) {
     check.problem = "its time stamp does not check out (" + check.stamp.problem + ")";
+    check.unsupported = check.stamp.unsupported;
+  }
   return check;
 }
 
@@ -491,6 +497,8 @@ const char *VerdictKey(SignatureCheck::Verdict verdict) {
     return "signed_for_other_contents";
   case SignatureCheck::Verdict::BytesOutside:
     return "bytes_outside_signature";
+  case SignatureCheck::Verdict::Unchecked:
+    return "not_checked";
   case SignatureCheck::Verdict::DoesNotVerify:
     break;
   }
@@ -620,9 +628,16 @@ SignatureCheck CheckSignature(const std::string &path, const std::vector<Bytes> 
   }
   for (const SignerCheck &signature : check.signatures)
     if (!signature.problem.empty()) {
-      check.reason = (signature.nested ? "its nested " + signature.digest + " signature"
-                                       : std::string("its signature")) +
-                     " does not hold: " + signature.problem;
+      const std::string whose =
+          signature.nested ? "its nested " + signature.digest + " signature" : "its signature";
+      if (signature.unsupported) {
+        // Not damage makewizard has seen: a check it cannot make.
+        check.verdict = SignatureCheck::Verdict::Unchecked;
+        check.reason = "makewizard cannot check " + whose + ": " + signature.problem +
+                       "; signtool verify /pa or osslsigncode verify can";
+      } else {
+        check.reason = whose + " does not hold: " + signature.problem;
+      }
       return check;
     }
   check.verdict = SignatureCheck::Verdict::Holds;

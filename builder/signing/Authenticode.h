@@ -16,9 +16,10 @@ namespace signing {
 
 struct Stamp {
   enum class Kind { None, Rfc3161, CounterSignature } kind = Kind::None;
-  std::string time;    // 2026-03-01T12:34:56Z
-  std::string signer;  // the time-stamp authority
-  std::string problem; // empty: it checks out against the signature it stamps
+  std::string time;         // 2026-03-01T12:34:56Z
+  std::string signer;       // the time-stamp authority
+  std::string problem;      // empty: it checks out against the signature it stamps
+  bool unsupported = false; // the problem: an algorithm makewizard does not check
 };
 
 // One certificate of a chain, the signer's first.
@@ -35,6 +36,7 @@ struct SignerCheck {
   std::string signer;                   // the signer's certificate's subject
   std::string certificateEnds;          // its notAfter
   std::string problem;                  // empty: the signature checks out
+  bool unsupported = false;             // the problem: an algorithm makewizard does not check
   Stamp stamp;
   std::vector<ChainLink> chain;
   // Where the chain ends: a root (self-signed), or the last certificate
@@ -59,6 +61,7 @@ struct SignatureCheck {
     SignedForOtherContents, // the digest differs, the file otherwise consistent
     BytesOutside,
     DoesNotVerify,
+    Unchecked, // an algorithm makewizard does not check
   } verdict = Verdict::Unsigned;
   // Holds: what checks out; otherwise what is wrong. One sentence without
   // its full stop, starting in lower case.
