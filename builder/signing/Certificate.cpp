@@ -39,9 +39,10 @@ const Bytes kEcdsaSha256 = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x03, 0x02};
 const Bytes kCommonName = {0x55, 0x04, 0x03};
 const Bytes kOrganisation = {0x55, 0x04, 0x0A};
 const Bytes kSubjectKeyId = {0x55, 0x1D, 0x0E};
-// RSA keys above this are refused: a key of the file's choosing must not
-// cost more than a moment to check.
+// RSA keys above these are refused: a key of the file's choosing must not
+// cost more than a moment to check (a real exponent is 65537).
 constexpr std::size_t kMostModulusBytes = 16384 / 8;
+constexpr std::size_t kMostExponentBytes = 8;
 
 Bytes Rsa(std::uint8_t last) {
   Bytes oid = kRsa;
@@ -117,6 +118,10 @@ void ReadKey(const Element &info, Certificate &certificate) {
         der::Unsigned(numbers.Expect(der::kInteger, "an RSA exponent"), "an RSA exponent");
     if (key.modulus.size() > kMostModulusBytes) {
       certificate.keyProblem = "an RSA key longer than 16,384 bits";
+      return;
+    }
+    if (key.exponent.size() > kMostExponentBytes) {
+      certificate.keyProblem = "an RSA key whose exponent is longer than 64 bits";
       return;
     }
   } else if (type.Is(kEcPublicKey)) {
