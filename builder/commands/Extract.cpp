@@ -81,13 +81,11 @@ int ExtractWizard(const std::string &wizardArgument, const std::string &folderAr
   int status = kIntact;
   try {
     const signing::SignatureCheck signature = signing::CheckSignature(wizardPath);
-    if (signature.verdict == signing::SignatureCheck::Verdict::Unchecked) {
+    if (!SignatureHolds(signature)) {
+      const bool unchecked = signature.verdict == signing::SignatureCheck::Verdict::Unchecked;
       platform::PrintError(shownWizard + ": " + Escaped(signature.reason) +
-                           ". Its files are still extracted.");
-      status = kDamaged;
-    } else if (!SignatureHolds(signature)) {
-      platform::PrintError(shownWizard + " is not as it was signed: " + Escaped(signature.reason) +
-                           ". Its files are still extracted; do not pass them on. " + kGetAgain);
+                           ". Its files are still extracted" +
+                           (unchecked ? "." : "; do not pass them on. " + std::string(kGetAgain)));
       status = kDamaged;
     }
   } catch (const platform::SystemError &error) {

@@ -135,9 +135,8 @@ std::string SignatureVerdict(const SignatureCheck &check, bool filesIntact) {
   default:
     break;
   }
-  return std::string(filesIntact ? "Every file matches the checksums stored beside it, but the "
-                                   "wizard is not as it was signed: "
-                                 : "The wizard is not as it was signed either: ") +
+  return std::string(filesIntact ? "Every file matches the checksums stored beside it, but "
+                                 : "And ") +
          Escaped(check.reason) + ". " + kGetAgain;
 }
 
