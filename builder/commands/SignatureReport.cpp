@@ -55,7 +55,9 @@ std::string StampText(const Signature &signature, const SignerCheck *check) {
   std::string text = ShownTime(signature.stampTime) + " (" + StampKind(signature.stamp);
   if (check && !check->stamp.signer.empty())
     text += ", by " + check->stamp.signer;
-  if (check)
+  if (check && check->stamp.kind == Stamp::Kind::None)
+    text += ", not checked: the signature cannot be read that far";
+  else if (check)
     text += check->stamp.problem.empty() ? ", checks out" : ": " + check->stamp.problem;
   return text + ")";
 }

@@ -395,9 +395,6 @@ SignerCheck CheckOne(const Element &contentInfo, bool nested,
     const Certificate &signer = SignerCertificate(data.signer, certificates);
     check.signer = signer.subjectText;
     check.certificateEnds = signer.notAfter;
-    // Authenticode signs the content's value, without its tag and length.
-    VerifySigner(data.signer, certificates, data.content.content, data.content.size,
-                 &kSpcIndirectData, "the signer");
     if (data.signer.unsignedAttributes) {
       const Attributes attributes = ReadAttributes(*data.signer.unsignedAttributes, false);
       CheckStamp(attributes, data, check.stamp);
@@ -411,6 +408,9 @@ SignerCheck CheckOne(const Element &contentInfo, bool nested,
               nestedOnes->push_back(value);
             }
     }
+    // Authenticode signs the content's value, without its tag and length.
+    VerifySigner(data.signer, certificates, data.content.content, data.content.size,
+                 &kSpcIndirectData, "the signer");
     ListChain(signer, certificates, trusted, check);
   } catch (const Unsupported &error) {
     check.problem = std::string("it uses ") + error.what() + ", which makewizard does not check";
