@@ -18,9 +18,9 @@ std::uint32_t StoredChecksum(std::size_t index) {
 }
 
 void AddToChecksum(Crc32c &crc, std::span<const std::byte> chunk) {
-  const double start = PhaseClockMilliseconds();
+  MarkCheckStart();
   crc.Add(chunk.data(), chunk.size());
-  AddCheckTime(PhaseClockMilliseconds() - start);
+  MarkCheckEnd();
 }
 
 void RaiseDamagedPackage() { throw win32::Error(texts::kDamagedPackage); }
