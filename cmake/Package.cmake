@@ -6,20 +6,33 @@
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 get_filename_component(PACKAGE_DIR "${WIZARD_PACKAGE_DIR}" ABSOLUTE)
 set(RESOURCES_DIR "${CMAKE_SOURCE_DIR}/resources")
+
+# cpp_constant(OUT HEADER NAME): the value of `NAME = value;` in a C++
+# header of the tree, so that a number the build shows is the code's own.
+function(cpp_constant out header name)
+  file(STRINGS "${CMAKE_SOURCE_DIR}/${header}" lines REGEX "[ \t]${name} = [^;]+;")
+  list(LENGTH lines count)
+  if(NOT count EQUAL 1)
+    message(FATAL_ERROR "${header}: not one definition of ${name}")
+  endif()
+  string(REGEX REPLACE ".*[ \t]${name} = ([^;]+);.*" "\\1" value "${lines}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/${header}")
+  set(${out} "${value}" PARENT_SCOPE)
+endfunction()
+cpp_constant(ceiling_mib builder/package/PayloadCeilings.h kPe32CeilingMiB)
+cpp_constant(ceiling_64bit_only_mib builder/package/PayloadCeilings.h kPe32For64BitWindowsCeilingMiB)
 option(WIZARD_PACKAGE_FOR_64BIT_WINDOWS_ONLY
-  "The package is meant only for 64-bit Windows: allow 1,800 MiB of files instead of 1,280 MiB" OFF)
+  "Package only for 64-bit Windows: allow ${ceiling_64bit_only_mib} MiB of files, not ${ceiling_mib} MiB"
+  OFF)
 
 # The delivered files' names, in payload order, from the package format the
-# wizard and makewizard read too.
-file(READ "${CMAKE_SOURCE_DIR}/resources/PackageFormat.h" package_format)
+# wizard and makewizard read too (through its one reader outside C++).
+execute_process(
+  COMMAND "${Python3_EXECUTABLE}" "${CMAKE_SOURCE_DIR}/tests/support/package_format.py" payload-names
+  OUTPUT_VARIABLE PAYLOAD_NAMES OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+string(REPLACE "\n" ";" PAYLOAD_NAMES "${PAYLOAD_NAMES}")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-  "${CMAKE_SOURCE_DIR}/resources/PackageFormat.h")
-string(REGEX MATCHALL "PACKAGE_ITEM\\(\"[^\"]*\", \"[^\"]*\"\\)" items "${package_format}")
-set(PAYLOAD_NAMES)
-foreach(item IN LISTS items)
-  string(REGEX REPLACE "^PACKAGE_ITEM\\(\"[^\"]*\", \"([^\"]*)\"\\)$" "\\1" name "${item}")
-  list(APPEND PAYLOAD_NAMES "${name}")
-endforeach()
+  "${CMAKE_SOURCE_DIR}/resources/PackageFormat.h" "${CMAKE_SOURCE_DIR}/tests/support/package_format.py")
 
 # A small Windows program: the sample package's stand-in installer, and the
 # executable item of the tests' own payload.

@@ -1,7 +1,7 @@
 // The package as a wizard carries it: what makewizard adds to a stub and
 // what the stub expects to find. The one home of these facts for the wizard,
 // makewizard, the benchmarks, the tests, CMake and the scripts (which read
-// the payload list below by its layout: one PACKAGE_ITEM line per file).
+// it through tests/support/package_format.py).
 // Plain macros first, so that the resource compiler, narrow and wide
 // strings can be made of them; C++ tables after.
 #pragma once

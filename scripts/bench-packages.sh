@@ -6,9 +6,8 @@
 
 # The three file names in payload order, from the package format the wizard
 # and makewizard read.
-mapfile -t PAYLOAD_NAMES < <(sed -n 's/^ *PACKAGE_ITEM("[^"]*", "\([^"]*\)").*$/\1/p' \
-  "$root/resources/PackageFormat.h")
-[ "${#PAYLOAD_NAMES[@]}" = 3 ] || { echo "$root/resources/PackageFormat.h: not three names" >&2; exit 1; }
+payload_names=$(python3 "$root/tests/support/package_format.py" payload-names)
+mapfile -t PAYLOAD_NAMES <<<"$payload_names"
 
 # package DIR FIRST_FILE_BYTES: the sample's texts with a first file of that many
 # random bytes (or all three files empty for 0, or the sample's own three

@@ -19,16 +19,10 @@ from generated_files import write_if_changed
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+import package_format  # noqa: E402
 import pe_reader  # noqa: E402
 
-
-def payload_names():
-    """The three names, from the package format the wizard and makewizard read."""
-    with open(os.path.join(ROOT, "resources", "PackageFormat.h"), encoding="utf-8") as f:
-        return re.findall(r'^ +PACKAGE_ITEM\("[^"]*", "([^"]*)"\)', f.read(), re.M)
-
-
-EXE_NAME, PDF_NAME, README_NAME = payload_names()
+EXE_NAME, PDF_NAME, README_NAME = package_format.PAYLOAD_NAMES
 EXE_SIZE, PDF_SIZE, README_SIZE = 3192872, 532997, 5834
 SIZES = {EXE_NAME: EXE_SIZE, PDF_NAME: PDF_SIZE, README_NAME: README_SIZE}
 

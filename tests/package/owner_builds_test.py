@@ -22,8 +22,8 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "support"))
 import pe_reader  # noqa: E402
+from package_format import PAYLOAD_NAMES  # noqa: E402
 
-PAYLOAD_NAMES = ("VELNORIX410aE.exe", "VELNORIX_User'sManual.pdf", "ReadMe_E.txt")
 IDENTITY_RULE = ('a manifest identity name may hold only letters, digits, ".", "-" and "_" '
                  "(for example Owner.Package).")
 SAVE = "Save agreement.txt as UTF-8 (in Notepad: Save As, Encoding UTF-8)."
