@@ -124,6 +124,8 @@ std::string TrustText(LONG status) {
     return "it carries no signature Windows reads";
   case TRUST_E_BAD_DIGEST:
     return "its digest is not the one signed";
+  case TRUST_E_CERT_SIGNATURE:
+    return "a signature in it, or in its chain, does not verify";
   case CERT_E_UNTRUSTEDROOT:
     return "its chain ends at a root Windows does not trust";
   case CERT_E_CHAINING:
