@@ -36,6 +36,8 @@ const Bytes kP256 = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x03, 0x01, 0x07};
 const Bytes kP384 = {0x2B, 0x81, 0x04, 0x00, 0x22};
 const Bytes kEcdsaSha1 = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x01};
 const Bytes kEcdsaSha256 = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x03, 0x02};
+// String types the DER reader does not name.
+enum : std::uint8_t { kUniversalString = 0x1C, kBmpString = 0x1E };
 const Bytes kCommonName = {0x55, 0x04, 0x03};
 const Bytes kOrganisation = {0x55, 0x04, 0x0A};
 const Bytes kSubjectKeyId = {0x55, 0x1D, 0x0E};
@@ -70,37 +72,44 @@ std::string Dotted(const Element &oid) {
   return text;
 }
 
+using der::Reader;
+using Unreadable = der::Malformed;
+
 std::string Text(const Element &value) {
   const std::string bytes(value.content, value.content + value.size);
-  if (value.tag == 0x1E) { // BMPString
+  std::u32string text;
+  if (value.tag == kBmpString) {
     std::u16string units;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
       units.push_back(static_cast<char16_t>(value.content[i] << 8 | value.content[i + 1]));
     return Utf16ToUtf8(units);
   }
-  // UTF8String, PrintableString, IA5String; anything else read as it may be.
-  return ValidUtf8(bytes);
+  if (value.tag == kUniversalString) {
+    for (std::size_t i = 0; i + 3 < bytes.size(); i += 4) {
+      const char32_t code = char32_t(value.content[i]) << 24 |
+                            char32_t(value.content[i + 1]) << 16 |
+                            char32_t(value.content[i + 2]) << 8 | value.content[i + 3];
+      text.push_back(code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF) ? code : 0xFFFD);
+    }
+    return EncodeUtf8(text);
+  }
+  // UTF8String, PrintableString, IA5String; anything else that is not
+  // UTF-8 (TeletexString, mostly) read as Latin-1.
+  if (!Utf8Error(bytes))
+    return bytes;
+  for (const char c : bytes)
+    text.push_back(static_cast<unsigned char>(c));
+  return EncodeUtf8(text);
 }
 
 // "common name, organisation" of a Name, or what it has of them.
 std::string NameText(const Element &name) {
-  std::string common, organisation;
-  Reader names(name);
-  while (!names.AtEnd()) {
-    Reader set(names.Expect(der::kSet, "a relative distinguished name"));
-    while (!set.AtEnd()) {
-      Reader attribute(set.Expect(der::kSequence, "a name's attribute"));
-      const Element type = attribute.Expect(der::kOid, "a name's attribute type");
-      const Element value = attribute.Next();
-      if (type.Is(kCommonName) && common.empty())
-        common = Text(value);
-      else if (type.Is(kOrganisation) && organisation.empty())
-        organisation = Text(value);
-    }
-  }
-  if (common.empty())
-    return organisation.empty() ? "a certificate without a common name" : organisation;
-  return organisation.empty() || organisation == common ? common : common + ", " + organisation;
+  const NameParts parts = ReadName(name);
+  if (parts.commonName.empty())
+    return parts.organisation.empty() ? "a certificate without a common name" : parts.organisation;
+  return parts.organisation.empty() || parts.organisation == parts.commonName
+             ? parts.commonName
+             : parts.commonName + ", " + parts.organisation;
 }
 
 void ReadKey(const Element &info, Certificate &certificate) {
@@ -269,6 +278,24 @@ HashKind HashOfSignatureAlgorithm(const Element &algorithmIdentifier) {
 }
 
 } // namespace
+
+NameParts ReadName(const Element &name) {
+  NameParts parts;
+  Reader names(name);
+  while (!names.AtEnd()) {
+    Reader set(names.Expect(der::kSet, "a relative distinguished name"));
+    while (!set.AtEnd()) {
+      Reader attribute(set.Expect(der::kSequence, "a name's attribute"));
+      const Element type = attribute.Expect(der::kOid, "a name's attribute type");
+      const Element value = attribute.Next();
+      if (type.Is(kCommonName) && parts.commonName.empty())
+        parts.commonName = Text(value);
+      else if (type.Is(kOrganisation) && parts.organisation.empty())
+        parts.organisation = Text(value);
+    }
+  }
+  return parts;
+}
 
 std::string Time(const Element &time) {
   std::string digits(time.content, time.content + time.size);

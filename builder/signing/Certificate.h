@@ -34,6 +34,13 @@ struct Certificate {
 // Throws der::Malformed.
 Certificate ReadCertificate(const der::Element &certificate);
 
+// A Name's first common name and organisation, UTF-8 (empty where it has
+// none; a string that is not text shown with U+FFFD). Throws der::Malformed.
+struct NameParts {
+  std::string commonName, organisation;
+};
+NameParts ReadName(const der::Element &name);
+
 // A UTCTime or GeneralizedTime in UTC as 2026-03-01T12:34:56Z (fractions
 // of a second dropped). Throws der::Malformed.
 std::string Time(const der::Element &time);

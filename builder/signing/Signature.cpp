@@ -1,15 +1,11 @@
 #include "builder/signing/Signature.h"
 
-#include "builder/base/Utf.h"
 #include "builder/signing/Certificate.h"
 #include "builder/signing/Der.h"
 
 #include <optional>
 
 namespace {
-
-// String types the reader does not name.
-enum : std::uint8_t { kUniversalString = 0x1C, kBmpString = 0x1E };
 
 const Bytes kSignedData = {0x2A, 0x86, 0x48, 0x86, 0xF7,
                            0x0D, 0x01, 0x07, 0x02}; // 1.2.840.113549.1.7.2
@@ -21,56 +17,10 @@ const Bytes kCounterSignature = {0x2A, 0x86, 0x48, 0x86, 0xF7,
                                  0x0D, 0x01, 0x09, 0x06}; // 1.2.840.113549.1.9.6
 const Bytes kSigningTime = {0x2A, 0x86, 0x48, 0x86, 0xF7,
                             0x0D, 0x01, 0x09, 0x05}; // 1.2.840.113549.1.9.5
-const Bytes kCommonName = {0x55, 0x04, 0x03};        // 2.5.4.3
-const Bytes kOrganisation = {0x55, 0x04, 0x0A};      // 2.5.4.10
 
 using der::Element;
 using der::Reader;
 using Unreadable = der::Malformed;
-
-std::string Text(const Element &value) {
-  const std::string bytes(value.content, value.content + value.size);
-  std::u32string text;
-  if (value.tag == kBmpString) {
-    std::u16string units;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-      units.push_back(static_cast<char16_t>(value.content[i] << 8 | value.content[i + 1]));
-    return Utf16ToUtf8(units);
-  }
-  if (value.tag == kUniversalString) {
-    for (std::size_t i = 0; i + 3 < bytes.size(); i += 4) {
-      const char32_t code = char32_t(value.content[i]) << 24 |
-                            char32_t(value.content[i + 1]) << 16 |
-                            char32_t(value.content[i + 2]) << 8 | value.content[i + 3];
-      text.push_back(code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF) ? code : 0xFFFD);
-    }
-    return EncodeUtf8(text);
-  }
-  // UTF8String, PrintableString, IA5String; anything else that is not
-  // UTF-8 (TeletexString, mostly) read as Latin-1.
-  if (!Utf8Error(bytes))
-    return bytes;
-  for (const char c : bytes)
-    text.push_back(static_cast<unsigned char>(c));
-  return EncodeUtf8(text);
-}
-
-// The subject's common name and organisation, from a Name.
-void ReadSubject(const Element &name, Signature &signature) {
-  Reader names(name);
-  while (!names.AtEnd()) {
-    Reader set(names.Expect(der::kSet, "a relative distinguished name"));
-    while (!set.AtEnd()) {
-      Reader attribute(set.Expect(der::kSequence, "an attribute"));
-      const Bytes type = attribute.Expect(der::kOid, "an attribute type").Content();
-      const Element value = attribute.Next();
-      if (type == kCommonName && signature.commonName.empty())
-        signature.commonName = Text(value);
-      else if (type == kOrganisation && signature.organisation.empty())
-        signature.organisation = Text(value);
-    }
-  }
-}
 
 // Whether a certificate is the one SignerInfo names by issuer and serial
 // number (Authenticode names the signer no other way); its subject if so.
@@ -207,7 +157,9 @@ Signature ReadSignature(const Bytes &table) {
         Element validity, subject;
         if (Matches(Reader(Reader(certificate).Expect(der::kSequence, "a certificate body")),
                     issuer, serial, validity, subject)) {
-          ReadSubject(subject, signature);
+          const signing::NameParts parts = signing::ReadName(subject);
+          signature.commonName = parts.commonName;
+          signature.organisation = parts.organisation;
           try {
             Reader times(validity);
             times.Next(); // not before
