@@ -12,7 +12,7 @@
 
 namespace platform {
 
-enum class HashKind { Sha1, Sha256 };
+enum class HashKind { Sha1, Sha256, Sha384, Sha512 };
 
 struct PublicKey {
   enum class Kind { Rsa, EcP256, EcP384 } kind = Kind::Rsa;

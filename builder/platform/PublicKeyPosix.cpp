@@ -62,7 +62,10 @@ bool VerifySignature(const PublicKey &key, const SignatureScheme &scheme, const 
   Owned<EVP_PKEY_CTX, EVP_PKEY_CTX_free> context(EVP_PKEY_CTX_new(pkey.get(), nullptr));
   if (!context || EVP_PKEY_verify_init(context.get()) <= 0)
     throw SystemError("libcrypto could not start a verification", false);
-  const EVP_MD *md = scheme.hash == HashKind::Sha1 ? EVP_sha1() : EVP_sha256();
+  const EVP_MD *md = scheme.hash == HashKind::Sha1     ? EVP_sha1()
+                     : scheme.hash == HashKind::Sha256 ? EVP_sha256()
+                     : scheme.hash == HashKind::Sha384 ? EVP_sha384()
+                                                       : EVP_sha512();
   Bytes encoded = signature;
   if (rsa) {
     const bool pss = scheme.padding == SignatureScheme::Padding::Pss;

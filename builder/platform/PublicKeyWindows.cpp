@@ -90,8 +90,10 @@ bool VerifySignature(const PublicKey &key, const SignatureScheme &scheme, const 
   if (!BCRYPT_SUCCESS(BCryptImportKeyPair(provider.get(), nullptr, blobType, imported.out(),
                                           blob.data(), static_cast<ULONG>(blob.size()), 0)))
     return false;
-  const wchar_t *hash =
-      scheme.hash == HashKind::Sha1 ? BCRYPT_SHA1_ALGORITHM : BCRYPT_SHA256_ALGORITHM;
+  const wchar_t *hash = scheme.hash == HashKind::Sha1     ? BCRYPT_SHA1_ALGORITHM
+                        : scheme.hash == HashKind::Sha256 ? BCRYPT_SHA256_ALGORITHM
+                        : scheme.hash == HashKind::Sha384 ? BCRYPT_SHA384_ALGORITHM
+                                                          : BCRYPT_SHA512_ALGORITHM;
   BCRYPT_PKCS1_PADDING_INFO pkcs1{hash};
   BCRYPT_PSS_PADDING_INFO pss{hash, static_cast<ULONG>(scheme.saltLength)};
   void *padding = nullptr;

@@ -1,7 +1,5 @@
 #include "builder/signing/Authenticode.h"
 
-#include "builder/base/Sha1.h"
-#include "builder/base/Sha256.h"
 #include "builder/base/TextRules.h"
 #include "builder/pe/PeChecksum.h"
 #include "builder/pe/PeImage.h"
@@ -385,7 +383,7 @@ SignerCheck CheckOne(const Element &contentInfo, bool nested,
     const HashKind hash =
         HashOf(digestInfo.Expect(der::kSequence, "the signed digest's algorithm"));
     const Bytes signedDigest = digestInfo.Expect(der::kOctetString, "the signed digest").Content();
-    if (signedDigest.size() != (hash == HashKind::Sha1 ? 20u : 32u))
+    if (signedDigest.size() != HashSize(hash))
       throw Malformed("the signed digest is not as long as a " + std::string(HashName(hash)) +
                       " digest");
     check.digest = HashName(hash);
@@ -431,17 +429,24 @@ SignerCheck CheckOne(const Element &contentInfo, bool nested,
 // the file: the image digest skips the checksum field and the certificate
 // table's directory entry, and stops where the table starts.
 struct FileDigests {
-  Bytes sha1, sha256;
+  std::vector<std::pair<HashKind, Bytes>> digests;
   bool checksumFits = false;
+  const Bytes &Of(HashKind kind) const {
+    return std::find_if(digests.begin(), digests.end(),
+                        [&](const auto &digest) { return digest.first == kind; })
+        ->second;
+  }
 };
 
+// `kinds`: each digest needed, once.
 FileDigests DigestFile(platform::File &file, const PeImage &image, std::uint64_t tableOffset,
-                       bool sha1Needed, bool sha256Needed) {
+                       const std::vector<HashKind> &kinds) {
   const std::uint64_t checksumAt = image.CheckSumOffset();
   const std::uint64_t entryAt = image.DirectoryEntryOffset(kSecurityDirectory);
   const std::uint64_t size = file.Size();
-  Sha1 sha1;
-  Sha256 sha256;
+  std::vector<Hasher> hashers;
+  for (const HashKind kind : kinds)
+    hashers.emplace_back(kind);
   PeChecksum checksum;
   std::uint32_t stored = 0;
   Bytes chunk(kChunk);
@@ -454,11 +459,8 @@ FileDigests DigestFile(platform::File &file, const PeImage &image, std::uint64_t
       to = std::min({to, at + length, tableOffset});
       if (from >= to)
         return;
-      const std::uint8_t *data = chunk.data() + (from - at);
-      if (sha1Needed)
-        sha1.Add(data, static_cast<std::size_t>(to - from));
-      if (sha256Needed)
-        sha256.Add(data, static_cast<std::size_t>(to - from));
+      for (Hasher &hasher : hashers)
+        hasher.Add(chunk.data() + (from - at), static_cast<std::size_t>(to - from));
     };
     hashed(0, checksumAt);
     hashed(checksumAt + 4, entryAt);
@@ -471,10 +473,8 @@ FileDigests DigestFile(platform::File &file, const PeImage &image, std::uint64_t
     at += length;
   }
   FileDigests digests;
-  const Sha1Digest one = sha1.Finish();
-  const Digest two = sha256.Finish();
-  digests.sha1.assign(one.begin(), one.end());
-  digests.sha256.assign(two.begin(), two.end());
+  for (std::size_t i = 0; i < kinds.size(); ++i)
+    digests.digests.emplace_back(kinds[i], hashers[i].Finish());
   digests.checksumFits = checksum.Finish() == stored;
   return digests;
 }
@@ -577,16 +577,18 @@ SignatureCheck CheckSignature(const std::string &path, const std::vector<Bytes> 
     check.outside.push_back({"after the certificate table", image.FileSize() - tableEnd});
 
   // The file's own digests, where a signature could be read far enough.
-  const bool sha1 = std::any_of(expected.begin(), expected.end(),
-                                [](const Expected &e) { return e.hash == HashKind::Sha1; });
-  const FileDigests digests = DigestFile(file, image, directory.virtualAddress, sha1, true);
+  std::vector<HashKind> kinds;
+  for (const Expected &wanted : expected)
+    if (std::find(kinds.begin(), kinds.end(), wanted.hash) == kinds.end())
+      kinds.push_back(wanted.hash);
+  const FileDigests digests = DigestFile(file, image, directory.virtualAddress, kinds);
   const SignerCheck *mismatch = nullptr;
   for (std::size_t i = 0, e = 0; i < check.signatures.size(); ++i) {
     SignerCheck &signature = check.signatures[i];
     if (signature.signedDigest.empty())
       continue;
     const Expected &wanted = expected[e++];
-    const Bytes &own = wanted.hash == HashKind::Sha1 ? digests.sha1 : digests.sha256;
+    const Bytes &own = digests.Of(wanted.hash);
     signature.fileDigest = HexOf(own);
     if (own != wanted.digest && !mismatch)
       mismatch = &signature;

@@ -2,6 +2,7 @@
 
 #include "builder/base/Sha1.h"
 #include "builder/base/Sha256.h"
+#include "builder/base/Sha512.h"
 #include "builder/base/Utf.h"
 
 #include <algorithm>
@@ -24,18 +25,48 @@ const Bytes kSha512 = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x03};
 const Bytes kMd5 = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x02, 0x05};
 // 1.2.840.113549.1.1.n: RSA and its signature algorithms.
 const Bytes kRsa = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01};
-enum : std::uint8_t {
-  kRsaEncryption = 1,
-  kSha1WithRsa = 5,
-  kMgf1 = 8,
-  kRsaPss = 10,
-  kSha256WithRsa = 11
-};
+enum : std::uint8_t { kRsaEncryption = 1, kMgf1 = 8, kRsaPss = 10 };
 const Bytes kEcPublicKey = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x02, 0x01};
 const Bytes kP256 = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x03, 0x01, 0x07};
 const Bytes kP384 = {0x2B, 0x81, 0x04, 0x00, 0x22};
-const Bytes kEcdsaSha1 = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x01};
-const Bytes kEcdsaSha256 = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x03, 0x02};
+
+// Each digest makewizard checks: its name, its size, its OID, the last
+// number of its RSA signature algorithm (1.2.840.113549.1.1.n) and the OID
+// of its ECDSA one.
+struct HashInfo {
+  HashKind kind;
+  const char *name;
+  std::size_t size;
+  Bytes oid;
+  std::uint8_t withRsa;
+  Bytes withEcdsa;
+};
+const HashInfo kHashes[] = {
+    {HashKind::Sha1, "SHA-1", 20, kSha1, 5, {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x01}},
+    {HashKind::Sha256,
+     "SHA-256",
+     32,
+     kSha256,
+     11,
+     {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x03, 0x02}},
+    {HashKind::Sha384,
+     "SHA-384",
+     48,
+     kSha384,
+     12,
+     {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x03, 0x03}},
+    {HashKind::Sha512,
+     "SHA-512",
+     64,
+     kSha512,
+     13,
+     {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x03, 0x04}},
+};
+
+const HashInfo &InfoOf(HashKind kind) {
+  return *std::find_if(std::begin(kHashes), std::end(kHashes),
+                       [&](const HashInfo &info) { return info.kind == kind; });
+}
 // String types the DER reader does not name.
 enum : std::uint8_t { kUniversalString = 0x1C, kBmpString = 0x1E };
 const Bytes kCommonName = {0x55, 0x04, 0x03};
@@ -204,12 +235,15 @@ SignatureScheme SchemeOf(const der::Element &algorithmIdentifier, HashKind hash,
   scheme.hash = hash;
   std::optional<HashKind> named;
   const bool rsaKey = key.kind == PublicKey::Kind::Rsa;
-  if (IsRsa(type, kRsaEncryption) || IsRsa(type, kSha1WithRsa) || IsRsa(type, kSha256WithRsa)) {
+  const HashInfo *withRsa = nullptr, *withEcdsa = nullptr;
+  for (const HashInfo &info : kHashes) {
+    withRsa = IsRsa(type, info.withRsa) ? &info : withRsa;
+    withEcdsa = type.Is(info.withEcdsa) ? &info : withEcdsa;
+  }
+  if (IsRsa(type, kRsaEncryption) || withRsa) {
     scheme.padding = SignatureScheme::Padding::Pkcs1;
-    if (IsRsa(type, kSha1WithRsa))
-      named = HashKind::Sha1;
-    else if (IsRsa(type, kSha256WithRsa))
-      named = HashKind::Sha256;
+    if (withRsa)
+      named = withRsa->kind;
   } else if (IsRsa(type, kRsaPss)) {
     // RSASSA-PSS-params: [0] hash (SHA-1), [1] mask (MGF1 with SHA-1),
     // [2] salt length (20), [3] trailer (1).
@@ -244,12 +278,10 @@ SignatureScheme SchemeOf(const der::Element &algorithmIdentifier, HashKind hash,
     if (mask != *named)
       throw Unsupported("RSA-PSS with a mask hash other than its hash");
     scheme.saltLength = static_cast<std::size_t>(salt);
-  } else if (type.Is(kEcPublicKey) || type.Is(kEcdsaSha1) || type.Is(kEcdsaSha256)) {
+  } else if (type.Is(kEcPublicKey) || withEcdsa) {
     scheme.padding = SignatureScheme::Padding::Ecdsa;
-    if (type.Is(kEcdsaSha1))
-      named = HashKind::Sha1;
-    else if (type.Is(kEcdsaSha256))
-      named = HashKind::Sha256;
+    if (withEcdsa)
+      named = withEcdsa->kind;
   } else {
     throw Unsupported("the signature algorithm " + Dotted(type));
   }
@@ -264,10 +296,9 @@ SignatureScheme SchemeOf(const der::Element &algorithmIdentifier, HashKind hash,
 HashKind HashOfSignatureAlgorithm(const Element &algorithmIdentifier) {
   Reader algorithm(algorithmIdentifier);
   const Element type = algorithm.Expect(der::kOid, "a signature algorithm");
-  if (IsRsa(type, kSha1WithRsa) || type.Is(kEcdsaSha1))
-    return HashKind::Sha1;
-  if (IsRsa(type, kSha256WithRsa) || type.Is(kEcdsaSha256))
-    return HashKind::Sha256;
+  for (const HashInfo &info : kHashes)
+    if (IsRsa(type, info.withRsa) || type.Is(info.withEcdsa))
+      return info.kind;
   if (IsRsa(type, kRsaPss)) {
     Reader params(algorithm.Expect(der::kSequence, "the RSA-PSS parameters"));
     if (const auto field = params.Optional(der::kContext0))
@@ -318,29 +349,50 @@ std::string Time(const Element &time) {
 HashKind HashOf(const Element &algorithmIdentifier) {
   Reader algorithm(algorithmIdentifier);
   const Element type = algorithm.Expect(der::kOid, "a digest algorithm");
-  if (type.Is(kSha1))
-    return HashKind::Sha1;
-  if (type.Is(kSha256))
-    return HashKind::Sha256;
-  throw Unsupported(type.Is(kSha384)   ? "SHA-384"
-                    : type.Is(kSha512) ? "SHA-512"
-                    : type.Is(kMd5)    ? "MD5"
-                                       : "the digest algorithm " + Dotted(type));
+  for (const HashInfo &info : kHashes)
+    if (type.Is(info.oid))
+      return info.kind;
+  throw Unsupported(type.Is(kMd5) ? "MD5" : "the digest algorithm " + Dotted(type));
 }
 
-const char *HashName(HashKind hash) { return hash == HashKind::Sha1 ? "SHA-1" : "SHA-256"; }
+const char *HashName(HashKind hash) { return InfoOf(hash).name; }
+std::size_t HashSize(HashKind hash) { return InfoOf(hash).size; }
 
-Bytes Hash(HashKind hash, const std::uint8_t *data, std::size_t size) {
-  if (hash == HashKind::Sha1) {
-    Sha1 sha1;
-    sha1.Add(data, size);
-    const Sha1Digest digest = sha1.Finish();
+Hasher::Hasher(HashKind kind) : kind_(kind), sha512_(kind == HashKind::Sha384) {}
+
+void Hasher::Add(const std::uint8_t *data, std::size_t size) {
+  switch (kind_) {
+  case HashKind::Sha1:
+    return sha1_.Add(data, size);
+  case HashKind::Sha256:
+    return sha256_.Add(data, size);
+  case HashKind::Sha384:
+  case HashKind::Sha512:
+    return sha512_.Add(data, size);
+  }
+}
+
+Bytes Hasher::Finish() {
+  switch (kind_) {
+  case HashKind::Sha1: {
+    const Sha1Digest digest = sha1_.Finish();
     return Bytes(digest.begin(), digest.end());
   }
-  Sha256 sha256;
-  sha256.Add(data, size);
-  const Digest digest = sha256.Finish();
-  return Bytes(digest.begin(), digest.end());
+  case HashKind::Sha256: {
+    const Digest digest = sha256_.Finish();
+    return Bytes(digest.begin(), digest.end());
+  }
+  case HashKind::Sha384:
+  case HashKind::Sha512:
+    break;
+  }
+  return sha512_.Finish();
+}
+
+Bytes Hash(HashKind hash, const std::uint8_t *data, std::size_t size) {
+  Hasher hasher(hash);
+  hasher.Add(data, size);
+  return hasher.Finish();
 }
 
 Certificate ReadCertificate(const Element &element) {

@@ -2,6 +2,9 @@
 // signature names: what checking it and listing its chain need.
 #pragma once
 
+#include "builder/base/Sha1.h"
+#include "builder/base/Sha256.h"
+#include "builder/base/Sha512.h"
 #include "builder/platform/PublicKey.h"
 #include "builder/signing/Der.h"
 
@@ -45,10 +48,26 @@ NameParts ReadName(const der::Element &name);
 // of a second dropped). Throws der::Malformed.
 std::string Time(const der::Element &time);
 
-// "SHA-256" for a digest algorithm's AlgorithmIdentifier; Unsupported for
-// any but SHA-1 and SHA-256.
+// The digest an AlgorithmIdentifier names; Unsupported for any but SHA-1
+// and the SHA-2 family's SHA-256, SHA-384 and SHA-512.
 platform::HashKind HashOf(const der::Element &algorithm);
-const char *HashName(platform::HashKind hash);
+const char *HashName(platform::HashKind hash); // "SHA-256"
+std::size_t HashSize(platform::HashKind hash);
+
+// A digest of any of those kinds, fed a chunk at a time.
+class Hasher {
+public:
+  explicit Hasher(platform::HashKind kind);
+  void Add(const std::uint8_t *data, std::size_t size);
+  Bytes Finish();
+
+private:
+  platform::HashKind kind_;
+  Sha1 sha1_;
+  Sha256 sha256_;
+  Sha512 sha512_;
+};
+
 Bytes Hash(platform::HashKind hash, const std::uint8_t *data, std::size_t size);
 inline Bytes Hash(platform::HashKind hash, const Bytes &data) {
   return Hash(hash, data.data(), data.size());

@@ -414,10 +414,10 @@ class ShowAndExtract(unittest.TestCase):
                             "-pass", "123456", "-h", "sha256", "-in", self.wizard, "-out", "token.exe"],
                            cwd=pki, env=token, check=True, capture_output=True)
             cases.append(("signed by a token", os.path.join(pki, "token.exe"), "holds", holds + " (SHA-256)."))
-        cases.append(("SHA-384", self.sign(self.wizard, "sha384.exe", "-h", "sha384"), "not_checked",
-                      "Every file matches the checksums stored beside it, but makewizard cannot check its signature: "
-                      "it uses SHA-384, which makewizard does not check; signtool verify /pa or osslsigncode verify "
-                      "can."))
+        cases += [("SHA-384", self.sign(self.wizard, "sha384.exe", "-h", "sha384"), "holds", holds + " (SHA-384)."),
+                  ("MD5", self.sign(self.wizard, "md5.exe", "-h", "md5"), "not_checked",
+                   "Every file matches the checksums stored beside it, but makewizard cannot check its signature: "
+                   "it uses MD5, which makewizard does not check; signtool verify /pa or osslsigncode verify can.")]
         # An older Authenticode counter-signature in place of an RFC 3161 token,
         # by the time-stamp authority and by a key not its certificate's.
         when = datetime.datetime(2026, 1, 2, 3, 4, 5)
@@ -447,7 +447,7 @@ class ShowAndExtract(unittest.TestCase):
                 verified = subprocess.run(["osslsigncode", "verify", "-CAfile", "ca.pem", "-TSA-CAfile", "ca.pem",
                                            "-in", path], cwd=pki, capture_output=True)
                 # osslsigncode checks PKCS#1 v1.5 padding only, and so refuses any PSS
-                # signature; it checks SHA-384, which makewizard leaves to it; and it
+                # signature; it checks MD5, which makewizard leaves to it; and it
                 # takes a time stamp that does not verify for none, where makewizard
                 # calls the signature broken: a forged time could outlive the certificate.
                 if "RSA-PSS" not in name and verdict != "not_checked" and "another key" not in name:
