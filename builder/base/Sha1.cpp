@@ -1,7 +1,5 @@
 #include "builder/base/Sha1.h"
 
-#include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -47,34 +45,17 @@ void Sha1::Block(const std::uint8_t *block) {
 }
 
 void Sha1::Add(const std::uint8_t *data, std::size_t size) {
-  totalBytes_ += size;
-  if (pendingSize_) {
-    const std::size_t take = std::min(size, sizeof pending_ - pendingSize_);
-    std::memcpy(pending_ + pendingSize_, data, take);
-    pendingSize_ += take;
-    data += take;
-    size -= take;
-    if (pendingSize_ < sizeof pending_)
-      return;
-    Block(pending_);
-    pendingSize_ = 0;
-  }
-  for (; size >= 64; data += 64, size -= 64)
-    Block(data);
-  std::memcpy(pending_, data, size);
-  pendingSize_ = size;
+  feed_.Add(data, size, [this](const std::uint8_t *blocks, std::size_t count) {
+    for (; count; --count, blocks += 64)
+      Block(blocks);
+  });
 }
 
 Sha1Digest Sha1::Finish() {
-  const std::uint64_t bits = totalBytes_ * 8;
-  const std::uint8_t one = 0x80, zero = 0;
-  Add(&one, 1);
-  while (pendingSize_ != 56)
-    Add(&zero, 1);
-  std::uint8_t length[8];
-  for (int i = 0; i < 8; ++i)
-    length[i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
-  Add(length, 8);
+  feed_.Finish([this](const std::uint8_t *blocks, std::size_t count) {
+    for (; count; --count, blocks += 64)
+      Block(blocks);
+  });
   Sha1Digest digest;
   for (int i = 0; i < 5; ++i)
     for (int j = 0; j < 4; ++j)

@@ -2,6 +2,8 @@
 // SHA-1 half of a dual signature, name the file by it.
 #pragma once
 
+#include "builder/base/BlockFeed.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +19,5 @@ private:
   void Block(const std::uint8_t *block);
 
   std::uint32_t state_[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
-  std::uint8_t pending_[64] = {};
-  std::size_t pendingSize_ = 0;
-  std::uint64_t totalBytes_ = 0;
+  BlockFeed<64> feed_;
 };

@@ -1,6 +1,5 @@
 #include "builder/base/Sha256.h"
 
-#include <cstring>
 
 const std::uint32_t Sha256::kRoundConstants[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
@@ -64,35 +63,12 @@ void Sha256::Blocks(const std::uint8_t *data, std::size_t blocks) {
 }
 
 void Sha256::Add(const std::uint8_t *data, std::size_t size) {
-  totalBytes_ += size;
-  if (pendingSize_) {
-    const std::size_t take = std::min(size, sizeof pending_ - pendingSize_);
-    std::memcpy(pending_ + pendingSize_, data, take);
-    pendingSize_ += take;
-    data += take;
-    size -= take;
-    if (pendingSize_ < sizeof pending_)
-      return;
-    Blocks(pending_, 1);
-    pendingSize_ = 0;
-  }
-  Blocks(data, size / 64);
-  data += size / 64 * 64;
-  size %= 64;
-  std::memcpy(pending_, data, size);
-  pendingSize_ = size;
+  feed_.Add(data, size,
+            [this](const std::uint8_t *blocks, std::size_t count) { Blocks(blocks, count); });
 }
 
 Digest Sha256::Finish() {
-  const std::uint64_t bits = totalBytes_ * 8;
-  const std::uint8_t one = 0x80, zero = 0;
-  Add(&one, 1);
-  while (pendingSize_ != 56)
-    Add(&zero, 1);
-  std::uint8_t length[8];
-  for (int i = 0; i < 8; ++i)
-    length[i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
-  Add(length, 8);
+  feed_.Finish([this](const std::uint8_t *blocks, std::size_t count) { Blocks(blocks, count); });
   Digest digest;
   for (int i = 0; i < 8; ++i)
     for (int j = 0; j < 4; ++j)

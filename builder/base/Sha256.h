@@ -2,6 +2,8 @@
 // payload file against before it delivers it.
 #pragma once
 
+#include "builder/base/BlockFeed.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +27,5 @@ private:
 
   std::uint32_t state_[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                              0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-  std::uint8_t pending_[64] = {};
-  std::size_t pendingSize_ = 0;
-  std::uint64_t totalBytes_ = 0;
+  BlockFeed<64> feed_;
 };

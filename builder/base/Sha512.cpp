@@ -1,7 +1,6 @@
 #include "builder/base/Sha512.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -81,36 +80,17 @@ void Sha512::Block(const std::uint8_t *block) {
 }
 
 void Sha512::Add(const std::uint8_t *data, std::size_t size) {
-  totalBytes_ += size;
-  if (pendingSize_) {
-    const std::size_t take = std::min(size, sizeof pending_ - pendingSize_);
-    std::memcpy(pending_ + pendingSize_, data, take);
-    pendingSize_ += take;
-    data += take;
-    size -= take;
-    if (pendingSize_ < sizeof pending_)
-      return;
-    Block(pending_);
-    pendingSize_ = 0;
-  }
-  for (; size >= 128; data += 128, size -= 128)
-    Block(data);
-  std::memcpy(pending_, data, size);
-  pendingSize_ = size;
+  feed_.Add(data, size, [this](const std::uint8_t *blocks, std::size_t count) {
+    for (; count; --count, blocks += 128)
+      Block(blocks);
+  });
 }
 
 std::vector<std::uint8_t> Sha512::Finish() {
-  // The length is 128 bits, its high half zero: no file read reaches 2^61
-  // bytes.
-  const std::uint64_t bits = totalBytes_ * 8;
-  const std::uint8_t one = 0x80, zero = 0;
-  Add(&one, 1);
-  while (pendingSize_ != 112)
-    Add(&zero, 1);
-  std::uint8_t length[16] = {};
-  for (int i = 0; i < 8; ++i)
-    length[8 + i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
-  Add(length, 16);
+  feed_.Finish([this](const std::uint8_t *blocks, std::size_t count) {
+    for (; count; --count, blocks += 128)
+      Block(blocks);
+  });
   std::vector<std::uint8_t> digest;
   for (int i = 0; i < (sha384_ ? 6 : 8); ++i)
     for (int j = 0; j < 8; ++j)

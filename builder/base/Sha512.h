@@ -2,6 +2,8 @@
 // fed a chunk at a time: signatures and certificate chains made with them.
 #pragma once
 
+#include "builder/base/BlockFeed.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -18,7 +20,5 @@ private:
 
   bool sha384_;
   std::uint64_t state_[8];
-  std::uint8_t pending_[128] = {};
-  std::size_t pendingSize_ = 0;
-  std::uint64_t totalBytes_ = 0;
+  BlockFeed<128> feed_;
 };
