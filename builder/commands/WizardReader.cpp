@@ -157,16 +157,6 @@ std::string Hex32(std::uint32_t value) {
 
 } // namespace
 
-std::string Hex(const Digest &digest) {
-  std::string text;
-  for (const std::uint8_t byte : digest) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%02x", byte);
-    text += hex;
-  }
-  return text;
-}
-
 Wizard Wizard::Open(const std::string &path) {
   // A downloaded file's name may hold anything.
   const std::string shown = platform::Shown(path);

@@ -5,6 +5,7 @@
 // manifest the builder adds, and the signature, if any.
 #pragma once
 
+#include "builder/base/Hex.h"
 #include "builder/base/Sha256.h"
 #include "builder/package/Icon.h"
 #include "builder/pe/ResourceTree.h"
@@ -88,5 +89,3 @@ enum ExitStatus { kIntact = 0, kDamaged = 1, kNotAWizard = 2 };
 inline ExitStatus StatusOf(const NotAWizard &error) {
   return error.damaged ? kDamaged : kNotAWizard;
 }
-
-std::string Hex(const Digest &digest);

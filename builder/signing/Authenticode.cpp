@@ -1,5 +1,6 @@
 #include "builder/signing/Authenticode.h"
 
+#include "builder/base/Hex.h"
 #include "builder/base/TextRules.h"
 #include "builder/pe/PeChecksum.h"
 #include "builder/pe/PeImage.h"
@@ -49,16 +50,6 @@ constexpr std::uint16_t kPkcsSignedData = 0x0002;
 struct NotVerified : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
-
-std::string HexOf(const Bytes &bytes) {
-  std::string text;
-  for (const std::uint8_t byte : bytes) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%02x", byte);
-    text += hex;
-  }
-  return text;
-}
 
 struct SignerInfo {
   std::optional<Element> issuer; // by issuer and serial number ...
@@ -387,7 +378,7 @@ SignerCheck CheckOne(const Element &contentInfo, bool nested,
       throw Malformed("the signed digest is not as long as a " + std::string(HashName(hash)) +
                       " digest");
     check.digest = HashName(hash);
-    check.signedDigest = HexOf(signedDigest);
+    check.signedDigest = Hex(signedDigest);
     expected.push_back({hash, signedDigest});
     const std::vector<const Certificate *> certificates = Pointers(data.certificates);
     const Certificate &signer = SignerCertificate(data.signer, certificates);
@@ -589,7 +580,7 @@ SignatureCheck CheckSignature(const std::string &path, const std::vector<Bytes> 
       continue;
     const Expected &wanted = expected[e++];
     const Bytes &own = digests.Of(wanted.hash);
-    signature.fileDigest = HexOf(own);
+    signature.fileDigest = Hex(own);
     if (own != wanted.digest && !mismatch)
       mismatch = &signature;
   }
