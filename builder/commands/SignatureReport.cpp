@@ -27,8 +27,8 @@ const char *StampKind(Signature::Stamp stamp) {
 }
 
 std::string Capitalised(std::string text) {
-  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
-    text[0] = static_cast<char>(text[0] - 'a' + 'A');
+  if (!text.empty())
+    text[0] = AsciiUpper(text[0]);
   return text;
 }
 
